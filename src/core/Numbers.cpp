@@ -1,0 +1,99 @@
+#include "core/Numbers.h"
+
+#include <limits>
+
+namespace {
+
+struct Parts {
+    bool negative = false;
+    QStringView whole;
+    QStringView fraction;
+};
+
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+std::optional<Parts> split(QStringView t)
+{
+    qsizetype b = 0, e = t.size();
+    while (b < e && isBlank(t[b]))
+        ++b;
+    while (e > b && isBlank(t[e - 1]))
+        --e;
+    t = t.sliced(b, e - b);
+    Parts p;
+    if (!t.isEmpty() && (t[0] == u'-' || t[0] == u'+')) {
+        p.negative = t[0] == u'-';
+        t = t.sliced(1);
+    }
+    qsizetype i = 0;
+    while (i < t.size() && isDigit(t[i]))
+        ++i;
+    p.whole = t.first(i);
+    if (i < t.size() && t[i] == u'.') {
+        const qsizetype start = ++i;
+        while (i < t.size() && isDigit(t[i]))
+            ++i;
+        p.fraction = t.sliced(start, i - start);
+    }
+    if (i != t.size() || (p.whole.isEmpty() && p.fraction.isEmpty()))
+        return std::nullopt;
+    return p;
+}
+
+} // namespace
+
+namespace Numbers {
+
+bool isNumber(QStringView text)
+{
+    return split(text).has_value();
+}
+
+std::optional<qint64> toInteger(QStringView text)
+{
+    const auto p = split(text);
+    if (!p)
+        return std::nullopt;
+    // Magnitude in unsigned arithmetic so that the most negative value still fits.
+    constexpr quint64 limit = quint64(std::numeric_limits<qint64>::max()) + 1;
+    quint64 magnitude = 0;
+    for (QChar c : p->whole) {
+        const quint64 digit = quint64(c.unicode() - u'0');
+        if (magnitude > (limit - digit) / 10)
+            return std::nullopt;
+        magnitude = magnitude * 10 + digit;
+    }
+    // Exact decimal rounding: compare the fraction with one half digit by digit.
+    if (!p->fraction.isEmpty()) {
+        const QChar first = p->fraction[0];
+        bool roundUp = first > u'5';
+        if (first == u'5') {
+            bool beyondHalf = false;
+            for (QChar c : p->fraction.sliced(1))
+                beyondHalf = beyondHalf || c != u'0';
+            roundUp = beyondHalf || (magnitude % 2 == 1);
+        }
+        if (roundUp) {
+            if (magnitude == limit)
+                return std::nullopt;
+            ++magnitude;
+        }
+    }
+    if (p->negative) {
+        if (magnitude == limit)
+            return std::numeric_limits<qint64>::min();
+        return -qint64(magnitude);
+    }
+    if (magnitude == limit)
+        return std::nullopt;
+    return qint64(magnitude);
+}
+
+} // namespace Numbers

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QStringView>
+#include <QtGlobal>
+
+#include <optional>
+
+// Decimal numbers as operators type them and as instruments and files carry them:
+// optional blanks, an optional sign, digits with an optional decimal point and fraction,
+// optional blanks. An empty text, a lone sign or a lone point is not a number.
+namespace Numbers {
+
+bool isNumber(QStringView text);
+
+// The number rounded to the nearest integer, an exact half to the even neighbour
+// ("1.5" -> 2, "2.5" -> 2, "-0.5" -> 0). Empty when the text is not a number or the
+// integer does not fit 64 bits.
+std::optional<qint64> toInteger(QStringView text);
+
+} // namespace Numbers
