@@ -1,0 +1,206 @@
+#include "SimProcess.h"
+#include "serial/PortMapping.h"
+#include "serial/QtSerialPort.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// Reads from `port` (event loop running) until `count` bytes have arrived or time runs out.
+QByteArray receive(SerialPort &port, qsizetype count, int boundMs = 3000)
+{
+    QByteArray got;
+    (void)QTest::qWaitFor(
+        [&] {
+            got += port.readAll();
+            return got.size() >= count;
+        },
+        boundMs);
+    return got;
+}
+
+} // namespace
+
+class TestSerialPort : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void acceptsOnlyPorts1To7_data();
+    void acceptsOnlyPorts1To7();
+    void acceptsOnlyTheSevenSpeedsWithN81_data();
+    void acceptsOnlyTheSevenSpeedsWithN81();
+    void mapsPortNumbersToLinksOrSerialDevices();
+    void exchangesBytesWithTheInstrument();
+    void opensAndClosesAHundredTimesInARow();
+    void closeSendsEverythingWrittenFirst();
+    void refusesASecondOpenOfTheSameDevice();
+    void reportsAPortThatCannotBeOpened();
+    void reportsOnceWhenTheInstrumentVanishes();
+};
+
+void TestSerialPort::acceptsOnlyPorts1To7_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<bool>("accepted");
+    for (int n : {1, 4, 7})
+        QTest::addRow("%d", n) << n << true;
+    for (int n : {0, 8, -1, 32768})
+        QTest::addRow("%d", n) << n << false;
+}
+
+void TestSerialPort::acceptsOnlyPorts1To7()
+{
+    QFETCH(int, number);
+    QFETCH(bool, accepted);
+    QtSerialPort port(ProgramFolder::at(QStringLiteral("/nonexistent")));
+    QVERIFY(port.setCommPort(3));
+    QCOMPARE(port.setCommPort(number), accepted);
+    QCOMPARE(port.commPort(), accepted ? number : 3); // a refused value changes nothing
+}
+
+void TestSerialPort::acceptsOnlyTheSevenSpeedsWithN81_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<bool>("accepted");
+    for (const char *s : {"300,N,8,1", "600,N,8,1", "1200,N,8,1", "2400,N,8,1", "4800,N,8,1",
+                          "9600,N,8,1", "19200,N,8,1"})
+        QTest::newRow(s) << s << true;
+    for (const char *s : {"0,N,8,1", "38400,N,8,1", "9600,E,8,1", "9600,N,7,1", "9600", "",
+                          "9600,n,8,1", " 9600,N,8,1"})
+        QTest::newRow(s) << s << false;
+}
+
+void TestSerialPort::acceptsOnlyTheSevenSpeedsWithN81()
+{
+    QFETCH(QString, settings);
+    QFETCH(bool, accepted);
+    QtSerialPort port(ProgramFolder::at(QStringLiteral("/nonexistent")));
+    QVERIFY(port.setSettings(QStringLiteral("300,N,8,1")));
+    QCOMPARE(port.setSettings(settings), accepted);
+    QCOMPARE(port.settings(), accepted ? settings : QStringLiteral("300,N,8,1"));
+}
+
+void TestSerialPort::mapsPortNumbersToLinksOrSerialDevices()
+{
+    ProgramFolderFixture folder;
+    QVERIFY(folder.isValid());
+    const ProgramFolder pf = ProgramFolder::at(folder.path());
+    QCOMPARE(PortMapping::deviceFor(1, pf), QStringLiteral("/dev/ttyS0"));
+    QCOMPARE(PortMapping::deviceFor(7, pf), QStringLiteral("/dev/ttyS6"));
+    // A dangling link still names the port, so its error is what the operator sees.
+    QVERIFY(QFile::link(QStringLiteral("/nonexistent/ttyUSB0"), folder.portPath(2)));
+    QCOMPARE(PortMapping::deviceFor(2, pf), folder.portPath(2));
+}
+
+void TestSerialPort::exchangesBytesWithTheInstrument()
+{
+    ProgramFolderFixture folder;
+    SimProcess sim(folder.portPath(1), {QStringLiteral("--params"),
+                                        QStringLiteral("-250,600,-50,3,4,7,2,0,1,2,0,1,0,0,0")});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    QtSerialPort port(ProgramFolder::at(folder.path()));
+    QVERIFY(port.setCommPort(1));
+    QVERIFY(port.setSettings(QStringLiteral("19200,N,8,1")));
+    QVERIFY2(port.open(), qPrintable(port.errorString()));
+    QCOMPARE(port.inBufferCount(), 0);
+    QSignalSpy ready(&port, &SerialPort::readyRead);
+    QVERIFY(port.write("P"));
+    QCOMPARE(receive(port, 5), QByteArray("-250\r"));
+    QVERIFY(ready.size() >= 1);
+    QVERIFY(port.write("h1234\r"));
+    QVERIFY(port.write("H"));
+    QCOMPARE(receive(port, 5), QByteArray("1234\r"));
+    QVERIFY(port.write("M"));
+    QCOMPARE(receive(port, 3), QByteArray("47\r"));
+    port.close();
+    QVERIFY(!port.isOpen());
+    QCOMPARE(sim.receivedBytes(), QByteArray("Ph1234\rHM"));
+}
+
+void TestSerialPort::opensAndClosesAHundredTimesInARow()
+{
+    ProgramFolderFixture folder;
+    SimProcess sim(folder.portPath(1), {QStringLiteral("--value"), QStringLiteral("5.000")});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    QtSerialPort port(ProgramFolder::at(folder.path()));
+    for (int i = 0; i < 100; ++i) {
+        QVERIFY2(port.open(),
+                 qPrintable(QStringLiteral("round %1: %2").arg(i).arg(port.errorString())));
+        QVERIFY(port.write("R"));
+        QCOMPARE(receive(port, 6), QByteArray("5.000\r"));
+        port.close();
+    }
+    QCOMPARE(sim.receivedBytes(), QByteArray(100, 'R'));
+}
+
+void TestSerialPort::closeSendsEverythingWrittenFirst()
+{
+    ProgramFolderFixture folder;
+    SimProcess sim(folder.portPath(1));
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    QtSerialPort port(ProgramFolder::at(folder.path()));
+    QVERIFY(port.setSettings(QStringLiteral("2400,N,8,1")));
+    QVERIFY(port.open());
+    QByteArray sent;
+    for (int i = 0; i < 14; ++i) {
+        const QByteArray request = "p" + QByteArray::number(-1000 - i) + "\r";
+        QVERIFY(port.write(request));
+        sent += request;
+    }
+    port.close(); // straight after the last write, as a transmission does
+    QVERIFY(sim.waitForReceived(sent.size()));
+    QCOMPARE(sim.receivedBytes(), sent);
+}
+
+void TestSerialPort::refusesASecondOpenOfTheSameDevice()
+{
+    ProgramFolderFixture folder;
+    SimProcess sim(folder.portPath(3));
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    QtSerialPort polling(ProgramFolder::at(folder.path()));
+    QtSerialPort editor(ProgramFolder::at(folder.path()));
+    QVERIFY(polling.setCommPort(3));
+    QVERIFY(editor.setCommPort(3));
+    QVERIFY(polling.open());
+    QVERIFY(!polling.open());
+    QVERIFY(!editor.open());
+    QVERIFY(!editor.errorString().isEmpty());
+    polling.close();
+    QVERIFY(editor.open());
+    editor.close();
+}
+
+void TestSerialPort::reportsAPortThatCannotBeOpened()
+{
+    ProgramFolderFixture folder;
+    QVERIFY(QFile::link(folder.path() + "/missing-device", folder.portPath(5)));
+    QtSerialPort port(ProgramFolder::at(folder.path()));
+    QVERIFY(port.setCommPort(5));
+    QVERIFY(!port.open());
+    QVERIFY(!port.isOpen());
+    QVERIFY2(port.errorString().contains(folder.portPath(5)), qPrintable(port.errorString()));
+    QVERIFY(!port.write("R"));
+    port.close(); // harmless on a closed port
+}
+
+void TestSerialPort::reportsOnceWhenTheInstrumentVanishes()
+{
+    ProgramFolderFixture folder;
+    SimProcess sim(folder.portPath(1), {QStringLiteral("--fault"), QStringLiteral("silent")});
+    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+    QtSerialPort port(ProgramFolder::at(folder.path()));
+    QVERIFY(port.open());
+    QSignalSpy failed(&port, &SerialPort::lineFailed);
+    sim.kill();
+    // Either Qt notices the hang-up (one report, port closed) or the line stays quiet;
+    // it must never report twice or stay open after a report.
+    QTest::qWait(300);
+    QVERIFY(failed.size() <= 1);
+    if (failed.size() == 1)
+        QVERIFY(!port.isOpen());
+    port.close();
+}
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serialport.moc"
