@@ -1,0 +1,26 @@
+#include "core/ProgramFolder.h"
+#include "core/Session.h"
+#include "serial/QtSerialPort.h"
+#include "ui/AppController.h"
+#include "ui/Prompts.h"
+#include "ui/UiContext.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qsrlink"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const ProgramFolder folder = ProgramFolder::forRunningProgram();
+    Session session(folder);
+    DialogPrompts prompts;
+    UiContext context{session, prompts,
+                      [folder](QObject *parent) { return new QtSerialPort(folder, parent); }};
+    AppController controller(context);
+    QObject::connect(&controller, &AppController::finished, &app, &QApplication::exit);
+    if (!controller.start())
+        return controller.exitCode();
+    return app.exec();
+}

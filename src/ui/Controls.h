@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// Small builders for controls placed at fixed positions in twips, named as the windows
+// name them so that tests and tools find them by object name.
+namespace Controls {
+
+// A label at (left, top) that sizes itself to its text.
+QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top);
+// A label of fixed geometry.
+QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top, int width,
+              int height);
+QPushButton *button(QWidget *parent, const char *name, const QString &text, int left, int top,
+                    int width, int height);
+// Sets the text and sizes the label to it again, as auto-sizing labels do.
+void setAutoSizedText(QLabel *label, const QString &text);
+// Centres a top-level window on the screen it is on, or on `owner` when given.
+void centre(QWidget *window, const QWidget *owner = nullptr);
+
+} // namespace Controls

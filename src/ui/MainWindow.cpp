@@ -1,0 +1,241 @@
+#include "ui/MainWindow.h"
+
+#include "core/Version.h"
+#include "serial/SerialPort.h"
+#include "ui/Controls.h"
+#include "ui/HelpPage.h"
+#include "ui/LanguageDialog.h"
+#include "ui/Prompts.h"
+#include "ui/Twips.h"
+#include "ui/VersionBox.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace {
+
+constexpr int intervalMaximum = 99; // scroll value 99 (thumb at the bottom) reads 1 second
+
+QScrollBar *intervalSelector(QWidget *parent, const char *name, int left, int top)
+{
+    auto *bar = new QScrollBar(Qt::Vertical, parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setRange(0, intervalMaximum);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setGeometry(Twips::rect(left, top, 255, 255));
+    return bar;
+}
+
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    return a;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
+    : QMainWindow(parent), m_language(language), m_texts(mainTexts(language)), m_context(context)
+{
+    setObjectName(language == Language::English ? QStringLiteral("Form5")
+                                                : QStringLiteral("Form1"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("QSRLINK Ver1.00"));
+
+    m_editorPort = m_context.makePort(this);
+    m_editorPort->setObjectName(QStringLiteral("MSComm2"));
+    m_mainPort = m_context.makePort(this);
+    m_mainPort->setObjectName(QStringLiteral("MSComm1"));
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    for (QTimer *t : {m_timer1, m_timer2})
+        t->setTimerType(Qt::PreciseTimer);
+
+    buildControls();
+    buildMenus();
+
+    // The client area below the menu bar is 4695 x 2835 twips, its top left at 3510, 5190.
+    const QSize client = Twips::size(4695, 2835);
+    centralWidget()->setMinimumSize(client);
+    setGeometry(QRect(QPoint(Twips::toPixels(3510), Twips::toPixels(5190)),
+                      QSize(client.width(), client.height() + menuBar()->sizeHint().height())));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+
+    m_label1 = Controls::label(client, "Label1", m_texts.saveFilePrefix + u' ', 0, 120);
+    m_label2 = Controls::label(client, "Label2", QStringLiteral("0"), 1440, 480);
+    QFont big;
+    big.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                     QStringLiteral("Noto Sans CJK JP")});
+    big.setPointSizeF(27.75);
+    big.setWeight(QFont::Normal);
+    m_label2->setFont(big);
+    QPalette black = m_label2->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    m_label2->setPalette(black);
+    m_label2->adjustSize();
+    m_label3 = Controls::label(client, "Label3", QString(), 600, 960);
+    m_label4 = Controls::label(client, "Label4", QString(), 2760, 960);
+
+    m_command1 = Controls::button(client, "Command1", m_texts.startComm, 720, 1200, 1335, 615);
+    m_command2 = Controls::button(client, "Command2", m_texts.startSave, 2760, 1200, 1335, 615);
+    m_command2->setEnabled(false);
+
+    Controls::label(client, "Label8", m_texts.commInterval, 840, 1920);
+    Controls::label(client, "Label10", m_texts.saveInterval, 3000, 1920);
+    m_label7 = Controls::label(client, "Label7", QStringLiteral("1"), 1080, 2280);
+    m_vscroll1 = intervalSelector(client, "VScroll1", 1200, 2280);
+    Controls::label(client, "Label9", m_texts.sec, 1560, 2280);
+    m_label12 = Controls::label(client, "Label12", QStringLiteral("1"), 3120, 2280);
+    m_vscroll2 = intervalSelector(client, "VScroll2", 3240, 2280);
+    Controls::label(client, "Label11", m_texts.sec, 3600, 2280);
+
+    connect(m_vscroll1, &QScrollBar::valueChanged, this, &MainWindow::VScroll1_Change);
+    connect(m_vscroll2, &QScrollBar::valueChanged, this, &MainWindow::VScroll2_Change);
+
+    setTabOrder(m_command1, m_command2);
+    setTabOrder(m_command2, m_vscroll1);
+    setTabOrder(m_vscroll1, m_vscroll2);
+}
+
+void MainWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    m_fileMenu = bar->addMenu(m_texts.menuFile);
+    m_fileMenu->setObjectName(QStringLiteral("FILE"));
+    menuItem(m_fileMenu, "SAVE_AS", m_texts.menuSaveAs);
+    m_fileMenu->addSeparator()->setObjectName(QStringLiteral("HIFN"));
+    connect(menuItem(m_fileMenu, "END", m_texts.menuEnd), &QAction::triggered, this,
+            &MainWindow::END_Click);
+
+    m_editMenu = bar->addMenu(m_texts.menuEdit);
+    m_editMenu->setObjectName(QStringLiteral("EDIT"));
+    menuItem(m_editMenu, "COMM_SET", m_texts.menuCommSet);
+    connect(menuItem(m_editMenu, "Language", m_texts.menuLanguage), &QAction::triggered, this,
+            &MainWindow::Language_Click);
+
+    m_commMenu = bar->addMenu(m_texts.menuComm);
+    m_commMenu->setObjectName(QStringLiteral("COMM"));
+    menuItem(m_commMenu, "SELECT", m_texts.menuSelect);
+
+    m_helpMenu = bar->addMenu(m_texts.menuHelp);
+    m_helpMenu->setObjectName(QStringLiteral("help"));
+    connect(menuItem(m_helpMenu, "gotohelp", m_texts.menuGotoHelp), &QAction::triggered, this,
+            &MainWindow::gotohelp_Click);
+    connect(menuItem(m_helpMenu, "ver", m_texts.menuVer), &QAction::triggered, this,
+            &MainWindow::ver_Click);
+}
+
+bool MainWindow::applySerialSettings(const AppSettings &s)
+{
+    const int number = int(s.port) + 1;
+    const QString line = SerialPort::settingsFor(s.baud);
+    return m_editorPort->setCommPort(number) && m_editorPort->setSettings(line) &&
+           m_mainPort->setCommPort(number) && m_mainPort->setSettings(line);
+}
+
+bool MainWindow::Form_Load(QString *error)
+{
+    setWindowTitle(Version::windowCaption());
+    m_vscroll1->setValue(intervalMaximum);
+    m_vscroll2->setValue(intervalMaximum);
+    VScroll1_Change(m_vscroll1->value());
+    VScroll2_Change(m_vscroll2->value());
+
+    const Session::OpenResult r = m_context.session.openWindow(
+        m_language, [this](const AppSettings &s) { return applySerialSettings(s); });
+    if (!r.ok) {
+        if (error)
+            *error = r.error;
+        return false;
+    }
+    if (r.recovered)
+        m_logDialogName = m_context.session.folder().dataFile(QStringLiteral("540comm.csv"));
+    Controls::setAutoSizedText(m_label1,
+                               m_texts.saveFilePrefix + m_context.session.settings().fom1file);
+    return true;
+}
+
+void MainWindow::placeIntervalLabel(QLabel *label, const QScrollBar *bar)
+{
+    // Right-aligned against an edge 30 twips left of the scroll bar, so two and three
+    // digits stay clear of it.
+    label->adjustSize();
+    label->move(bar->x() - Twips::toPixels(30) - label->width(), label->y());
+}
+
+void MainWindow::VScroll1_Change(int value)
+{
+    m_label7->setText(QString::number(100 - value));
+    placeIntervalLabel(m_label7, m_vscroll1);
+}
+
+void MainWindow::VScroll2_Change(int value)
+{
+    m_label12->setText(QString::number(100 - value));
+    placeIntervalLabel(m_label12, m_vscroll2);
+}
+
+void MainWindow::END_Click()
+{
+    close();
+}
+
+void MainWindow::Language_Click()
+{
+    Session &session = m_context.session;
+    LanguageDialog dialog(session.settings().lang, this);
+    dialog.exec();
+    QString error;
+    if (!session.save(&error)) {
+        // The other window would read a file that does not hold this choice.
+        m_context.prompts.message(this, m_texts.settingsNotWritten, error);
+        return;
+    }
+    if (const auto target = session.switchTarget(m_language))
+        Q_EMIT switchRequested(*target);
+}
+
+void MainWindow::gotohelp_Click()
+{
+    HelpPage::open(m_context.session.folder());
+}
+
+void MainWindow::ver_Click()
+{
+    VersionBox box(this);
+    box.exec();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    m_timer1->stop();
+    m_timer2->stop();
+    bool written = false;
+    Session &session = m_context.session;
+    if (session.writesOnClose(m_language)) {
+        QString error;
+        written = session.save(&error);
+        if (!written)
+            m_context.prompts.message(this, m_texts.settingsNotWritten, error);
+    }
+    event->accept();
+    Q_EMIT closed(written || !session.writesOnClose(m_language));
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "core/Language.h"
+#include "ui/Texts.h"
+#include "ui/UiContext.h"
+
+#include <QMainWindow>
+
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class QTimer;
+class SerialPort;
+
+// The Main window, English (Form5) or Japanese (Form1): the measured value in large
+// digits, polling and logging, the two interval selectors and the menu bar.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Language language, UiContext &context, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    Language language() const { return m_language; }
+
+    // The window's load: reads the settings (with recovery), hands port and speed to the
+    // editor's port and then to its own, fills the labels. False when the start cannot
+    // go on; `error` says why.
+    bool Form_Load(QString *error);
+
+    SerialPort *mainPort() const { return m_mainPort; }
+    SerialPort *editorPort() const { return m_editorPort; }
+    // The name the log-file dialog proposes.
+    QString logDialogName() const { return m_logDialogName; }
+
+Q_SIGNALS:
+    // The user chose the other language and the settings file has been written.
+    void switchRequested(Language target);
+    // The window has closed (after its unload handling); false when the settings file
+    // should have been written and could not be.
+    void closed(bool settingsOk);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void placeIntervalLabel(QLabel *label, const QScrollBar *bar);
+
+    void VScroll1_Change(int value);
+    void VScroll2_Change(int value);
+    void END_Click();
+    void Language_Click();
+    void gotohelp_Click();
+    void ver_Click();
+
+    bool applySerialSettings(const AppSettings &s);
+
+    const Language m_language;
+    const MainTexts &m_texts;
+    UiContext &m_context;
+
+    SerialPort *m_mainPort = nullptr;   // MSComm1: polling
+    SerialPort *m_editorPort = nullptr; // MSComm2: the Parameter editor's Load and Transmission
+    QString m_logDialogName = QStringLiteral("qsr540.csv");
+
+    QLabel *m_label1 = nullptr, *m_label2 = nullptr, *m_label3 = nullptr, *m_label4 = nullptr;
+    QLabel *m_label7 = nullptr, *m_label12 = nullptr;
+    QPushButton *m_command1 = nullptr, *m_command2 = nullptr;
+    QScrollBar *m_vscroll1 = nullptr, *m_vscroll2 = nullptr;
+    QMenu *m_fileMenu = nullptr, *m_editMenu = nullptr, *m_commMenu = nullptr,
+          *m_helpMenu = nullptr;
+    QTimer *m_timer1 = nullptr, *m_timer2 = nullptr;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/Language.h"
+
+#include <QString>
+
+// Every text a window shows, per language, exactly as operators and their manuals know
+// them (the odd spellings included). Texts that stay English in the Japanese windows are
+// the same in both tables.
+
+struct MainTexts {
+    QString startComm, stopComm, startSave, stopSave;
+    QString nowLoading, nowSaving, saveFilePrefix;
+    QString commInterval, saveInterval, sec;
+    QString menuFile, menuSaveAs, menuEnd;
+    QString menuEdit, menuCommSet, menuLanguage;
+    QString menuComm, menuSelect;
+    QString menuHelp, menuGotoHelp, menuVer;
+    QString communicationError;
+    QString settingsNotWritten; // a failed write of the settings file
+};
+
+struct CommTexts {
+    QString caption, port, baudRate, otherConditions, ok, cancel;
+};
+
+const MainTexts &mainTexts(Language language);
+const CommTexts &commTexts(Language language);
+
+// Title of every message box the program shows.
+inline QString programTitle()
+{
+    return QStringLiteral("QSRLINK");
+}

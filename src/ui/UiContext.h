@@ -1,0 +1,18 @@
+#pragma once
+
+#include "core/Session.h"
+
+#include <functional>
+
+class Prompts;
+class SerialPort;
+class QObject;
+
+// What every window needs from the application: the session, the prompts and a way to
+// make serial ports. Owned by the application; outlives every window.
+struct UiContext {
+    Session &session;
+    Prompts &prompts;
+    // Makes a serial port owned by `parent`.
+    std::function<SerialPort *(QObject *parent)> makePort;
+};

@@ -1,0 +1,486 @@
+#include "UiTestKit.h"
+
+#include "core/SettingsFile.h"
+#include "ui/AppController.h"
+#include "ui/MainWindow.h"
+#include "ui/Twips.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+Q_DECLARE_METATYPE(Language)
+
+namespace {
+
+QList<MainWindow *> mainWindows()
+{
+    QList<MainWindow *> out;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *m = qobject_cast<MainWindow *>(w))
+            out << m;
+    return out;
+}
+
+template <typename T> T *child(QWidget *w, const char *name)
+{
+    return w->findChild<T *>(QLatin1String(name));
+}
+
+QString text(QWidget *w, const char *name)
+{
+    if (auto *l = child<QLabel>(w, name))
+        return l->text();
+    if (auto *b = child<QPushButton>(w, name))
+        return b->text();
+    return QStringLiteral("<missing %1>").arg(QLatin1String(name));
+}
+
+// The object names of the widgets Tab can reach, in focus-chain order from the first.
+QStringList tabStops(QWidget *window)
+{
+    QStringList out;
+    QWidget *w = window;
+    do {
+        w = w->nextInFocusChain();
+        if (w != window && (w->focusPolicy() & Qt::TabFocus) && !out.contains(w->objectName()))
+            out << w->objectName();
+    } while (w != window);
+    return out;
+}
+
+void chooseInLanguageDialog(const char *button)
+{
+    onNextModal([button](QWidget *dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("AP"));
+        QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+    });
+}
+
+// Records which Main windows were ever shown.
+class ShowWatcher : public QObject {
+public:
+    QStringList shown;
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Show && qobject_cast<MainWindow *>(o))
+            shown << o->objectName();
+        return false;
+    }
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void cleanup()
+    {
+        qDeleteAll(mainWindows());
+        QCoreApplication::processEvents();
+    }
+
+    void showsItsControlsAndTextsAfterLoad_data();
+    void showsItsControlsAndTextsAfterLoad();
+    void buildsTheWholeMenuTree_data();
+    void buildsTheWholeMenuTree();
+    void intervalLabelsRead100MinusTheScrollValue();
+    void appliesPortAndSpeedToTheEditorPortFirst();
+    void firstStartWritesDefaultsAndShowsEnglish();
+    void startsJapaneseOnlyWhenLanguageIsExactlyJ_data();
+    void startsJapaneseOnlyWhenLanguageIsExactlyJ();
+    void switchWritesTheFileBeforeTheOtherWindowOpens();
+    void choosingEnglishInEnglishWindowWritesAndStays();
+    void closingTheLanguageDialogRewritesAndSwitchesNothing();
+    void aSwitchThatCannotWriteTheFileIsReportedAndDoesNotSwitch();
+    void closingWritesOnlyWhenLanguageMatchesTheWindow();
+    void aStartThatCannotWriteDefaultsEndsWithAMessage();
+    void versionBoxShowsTheVersion();
+    void helpOpensThePageInTheProgramFolder();
+    void aJapaneseFontIsInstalled();
+
+public Q_SLOTS:
+    void openUrl(const QUrl &url) { m_openedUrls << url; }
+
+private:
+    QList<QUrl> m_openedUrls;
+};
+
+void TestMainWindow::showsItsControlsAndTextsAfterLoad_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("save");
+    QTest::newRow("English") << Language::English << "Form5"
+                             << "stert comm"
+                             << "stert save";
+    QTest::newRow("Japanese") << Language::Japanese << "Form1"
+                              << "通信スタート"
+                              << "保存スタート";
+}
+
+void TestMainWindow::showsItsControlsAndTextsAfterLoad()
+{
+    QFETCH(Language, language);
+    UiFixture fx;
+    MainWindow w(language, fx.context);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(w.Form_Load(nullptr));
+    QFETCH(QString, name);
+    QCOMPARE(w.objectName(), name);
+    QCOMPARE(w.windowTitle(), QStringLiteral("QSRLINK Ver1.01"));
+    QFETCH(QString, start);
+    QFETCH(QString, save);
+    QCOMPARE(text(&w, "Command1"), start);
+    QCOMPARE(text(&w, "Command2"), save);
+    QVERIFY(child<QPushButton>(&w, "Command1")->isEnabled());
+    QVERIFY(!child<QPushButton>(&w, "Command2")->isEnabled());
+    // Labels stay English in both windows.
+    QCOMPARE(text(&w, "Label1"), "Save file =" + fx.folder.data + "/qsr540.csv");
+    QCOMPARE(text(&w, "Label2"), QStringLiteral("0"));
+    QCOMPARE(text(&w, "Label3"), QString());
+    QCOMPARE(text(&w, "Label4"), QString());
+    QCOMPARE(text(&w, "Label7"), QStringLiteral("1"));
+    QCOMPARE(text(&w, "Label12"), QStringLiteral("1"));
+    QCOMPARE(text(&w, "Label8"), QStringLiteral("comm interval"));
+    QCOMPARE(text(&w, "Label10"), QStringLiteral("save interval"));
+    QCOMPARE(text(&w, "Label9"), QStringLiteral("sec"));
+    QCOMPARE(text(&w, "Label11"), QStringLiteral("sec"));
+
+    // Positions in twips, converted at the screen's logical DPI.
+    QCOMPARE(child<QPushButton>(&w, "Command1")->geometry(), Twips::rect(720, 1200, 1335, 615));
+    QCOMPARE(child<QPushButton>(&w, "Command2")->geometry(), Twips::rect(2760, 1200, 1335, 615));
+    QCOMPARE(child<QScrollBar>(&w, "VScroll1")->geometry(), Twips::rect(1200, 2280, 255, 255));
+    QCOMPARE(child<QScrollBar>(&w, "VScroll2")->geometry(), Twips::rect(3240, 2280, 255, 255));
+    QCOMPARE(child<QLabel>(&w, "Label2")->pos(),
+             QPoint(Twips::toPixels(1440), Twips::toPixels(480)));
+    QCOMPARE(w.centralWidget()->minimumSize(), Twips::size(4695, 2835));
+    QCOMPARE(child<QLabel>(&w, "Label2")->font().pointSizeF(), 27.75);
+
+    // Focus order: the two buttons, then the two interval selectors.
+    QCOMPARE(tabStops(&w), (QStringList{"Command1", "Command2", "VScroll1", "VScroll2"}));
+    for (const char *label : {"Label1", "Label2", "Label7"})
+        QCOMPARE(child<QWidget>(&w, label)->focusPolicy(), Qt::NoFocus);
+}
+
+void TestMainWindow::buildsTheWholeMenuTree_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<QStringList>("tree"); // "MENU=caption" then "  item=caption"
+    QTest::newRow("English")
+        << Language::English
+        << QStringList{
+               "FILE=File(&F)",           "  SAVE_AS=Save_File(&A)", "  HIFN=",
+               "  END=End(&E)",           "EDIT=Edit(&E)",           "  COMM_SET=Comm_Set(&C)",
+               "  Language=Language(&L)", "COMM=Comm(&C)",           "  SELECT=Select_Comm(&S)",
+               "help=Help(&H)",           "  gotohelp=help(&h)",     "  ver=version(&V)"};
+    QTest::newRow("Japanese") << Language::Japanese
+                              << QStringList{"FILE=ファイル(&F)",
+                                             "  SAVE_AS=名前をつけて保存(&A)",
+                                             "  HIFN=",
+                                             "  END=終了(&E)",
+                                             "EDIT=設定(&E)",
+                                             "  COMM_SET=Comm(&C)",
+                                             "  Language=言語(&L)",
+                                             "COMM=通信(&C)",
+                                             "  SELECT=設定変更(&S)",
+                                             "help=ヘルプ(&H)",
+                                             "  gotohelp=ヘルプ(&H)",
+                                             "  ver=バージョン情報(&V)"};
+}
+
+void TestMainWindow::buildsTheWholeMenuTree()
+{
+    QFETCH(Language, language);
+    QFETCH(QStringList, tree);
+    UiFixture fx;
+    MainWindow w(language, fx.context);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QStringList actual;
+    for (QAction *top : w.menuBar()->actions()) {
+        QMenu *menu = top->menu();
+        QVERIFY(menu);
+        QVERIFY(top->isEnabled());
+        actual << menu->objectName() + u'=' + top->text();
+        for (QAction *item : menu->actions()) {
+            actual << QStringLiteral("  ") + item->objectName() + u'=' + item->text();
+            QVERIFY(item->isEnabled());
+            QVERIFY(item->shortcut().isEmpty());
+            QVERIFY(!item->isCheckable());
+        }
+    }
+    QCOMPARE(actual, tree);
+}
+
+void TestMainWindow::intervalLabelsRead100MinusTheScrollValue()
+{
+    UiFixture fx;
+    MainWindow w(Language::English, fx.context);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(w.Form_Load(nullptr));
+    auto *bar = child<QScrollBar>(&w, "VScroll1");
+    auto *label = child<QLabel>(&w, "Label7");
+    QCOMPARE(bar->value(), 99);
+    QCOMPARE(bar->minimum(), 0);
+    QCOMPARE(bar->maximum(), 99);
+    const int edge = label->geometry().right();
+    bar->setValue(0);
+    QCOMPARE(label->text(), QStringLiteral("100"));
+    QCOMPARE(label->geometry().right(), edge); // grows to the left, clear of the bar
+    QVERIFY(label->geometry().right() < bar->x());
+    // The upper arrow raises the number of seconds.
+    bar->setValue(90);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(label->text(), QStringLiteral("11"));
+    child<QScrollBar>(&w, "VScroll2")->setValue(98);
+    QCOMPARE(text(&w, "Label12"), QStringLiteral("2"));
+}
+
+void TestMainWindow::appliesPortAndSpeedToTheEditorPortFirst()
+{
+    UiFixture fx;
+    AppSettings s = SettingsFile::defaults(fx.folder.data);
+    s.port = 2;
+    s.baud = 19200;
+    s.lang = QStringLiteral("e");
+    QVERIFY(writeBytes(fx.settingsPath(), SettingsFile::format(s)));
+    MainWindow w(Language::English, fx.context);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(w.Form_Load(nullptr));
+    QCOMPARE(fx.ports.size(), 2);
+    QCOMPARE(fx.ports[0]->objectName(), QStringLiteral("MSComm2")); // made first
+    for (SerialPort *p : {w.editorPort(), w.mainPort()}) {
+        QCOMPARE(p->commPort(), 3);
+        QCOMPARE(p->settings(), QStringLiteral("19200,N,8,1"));
+        QVERIFY(!p->isOpen());
+    }
+}
+
+void TestMainWindow::firstStartWritesDefaultsAndShowsEnglish()
+{
+    UiFixture fx;
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    QCOMPARE(app.currentWindow()->objectName(), QStringLiteral("Form5"));
+    QVERIFY(app.currentWindow()->isVisible());
+    QCOMPARE(fileBytes(fx.settingsPath()),
+             SettingsFile::defaultBytes(fx.folder.data, SettingsRead::Full));
+    QCOMPARE(app.currentWindow()->logDialogName(), fx.folder.data + "/540comm.csv");
+    QCOMPARE(fx.session.editorFileName(), fx.folder.data + "/540comm.txt");
+}
+
+void TestMainWindow::startsJapaneseOnlyWhenLanguageIsExactlyJ_data()
+{
+    QTest::addColumn<QString>("lang");
+    QTest::addColumn<QString>("window");
+    QTest::newRow("j") << "j"
+                       << "Form1";
+    QTest::newRow("J") << "J"
+                       << "Form5";
+    QTest::newRow("ja") << "ja"
+                        << "Form5";
+    QTest::newRow("empty") << ""
+                           << "Form5";
+    QTest::newRow("e") << "e"
+                       << "Form5";
+}
+
+void TestMainWindow::startsJapaneseOnlyWhenLanguageIsExactlyJ()
+{
+    QFETCH(QString, lang);
+    QFETCH(QString, window);
+    UiFixture fx;
+    AppSettings s = SettingsFile::defaults(fx.folder.data);
+    s.lang = lang;
+    s.params.under = -250;
+    const QByteArray before = SettingsFile::format(s);
+    QVERIFY(writeBytes(fx.settingsPath(), before));
+    ShowWatcher watcher;
+    qApp->installEventFilter(&watcher);
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    qApp->removeEventFilter(&watcher);
+    QCOMPARE(watcher.shown, QStringList{window});
+    QCOMPARE(mainWindows().size(), 1);
+    QCOMPARE(fx.session.settings().lang, lang);
+    QCOMPARE(fx.session.settings().params.under, -250);
+    QCOMPARE(fileBytes(fx.settingsPath()), before); // the hand-over wrote nothing
+}
+
+void TestMainWindow::switchWritesTheFileBeforeTheOtherWindowOpens()
+{
+    UiFixture fx;
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    // Values held only in memory reach the Japanese window only through the file.
+    fx.session.settings().params.senter = 77;
+    fx.session.settings().port = 4;
+    fx.session.settings().fom1file = QStringLiteral("/tmp/測定.csv");
+    QPointer<MainWindow> english = app.currentWindow();
+    chooseInLanguageDialog("Command1");
+    english->findChild<QAction *>(QStringLiteral("Language"))->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(english.isNull());
+    MainWindow *japanese = app.currentWindow();
+    QVERIFY(japanese);
+    QCOMPARE(japanese->objectName(), QStringLiteral("Form1"));
+    QVERIFY(japanese->isVisible());
+    QCOMPARE(fx.session.settings().params.senter, 77);
+    QCOMPARE(japanese->mainPort()->commPort(), 5);
+    QCOMPARE(text(japanese, "Label1"), QStringLiteral("Save file =/tmp/測定.csv"));
+    QVERIFY(fileBytes(fx.settingsPath()).endsWith("\r\nj\r\n"));
+    QCOMPARE(mainWindows().size(), 1);
+    QCOMPARE(fx.prompts.messages.size(), 0);
+
+    // And back: the Japanese window switches to English the same way.
+    chooseInLanguageDialog("Command2");
+    japanese->findChild<QAction *>(QStringLiteral("Language"))->trigger();
+    QCoreApplication::processEvents();
+    QCOMPARE(app.currentWindow()->objectName(), QStringLiteral("Form5"));
+    QVERIFY(fileBytes(fx.settingsPath()).endsWith("\r\ne\r\n"));
+}
+
+void TestMainWindow::choosingEnglishInEnglishWindowWritesAndStays()
+{
+    UiFixture fx;
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    QSignalSpy finished(&app, &AppController::finished);
+    QPointer<MainWindow> english = app.currentWindow();
+    chooseInLanguageDialog("Command2");
+    english->findChild<QAction *>(QStringLiteral("Language"))->trigger();
+    QVERIFY(!english.isNull());
+    QVERIFY(fileBytes(fx.settingsPath()).endsWith("\r\ne\r\n"));
+    QFile::remove(fx.settingsPath());
+    english->close();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished[0][0].toInt(), 0);
+    QVERIFY(fileBytes(fx.settingsPath()).endsWith("\r\ne\r\n")); // written again at the end
+}
+
+void TestMainWindow::closingTheLanguageDialogRewritesAndSwitchesNothing()
+{
+    UiFixture fx;
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    fx.session.settings().baud = 300;
+    QPointer<MainWindow> english = app.currentWindow();
+    onNextModal([](QWidget *dialog) { dialog->close(); });
+    english->findChild<QAction *>(QStringLiteral("Language"))->trigger();
+    QVERIFY(!english.isNull());
+    QCOMPARE(app.currentWindow(), english.data());
+    QCOMPARE(fx.session.settings().lang, QString());
+    QVERIFY(fileBytes(fx.settingsPath()).startsWith("0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,300\r\n"));
+}
+
+void TestMainWindow::aSwitchThatCannotWriteTheFileIsReportedAndDoesNotSwitch()
+{
+    UiFixture fx;
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    QPointer<MainWindow> english = app.currentWindow();
+    QVERIFY(QFile::remove(fx.settingsPath()));
+    QVERIFY(QDir().mkdir(fx.settingsPath())); // a folder where the file should be
+    chooseInLanguageDialog("Command1");
+    english->findChild<QAction *>(QStringLiteral("Language"))->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(!english.isNull());
+    QCOMPARE(app.currentWindow(), english.data());
+    QCOMPARE(mainWindows().size(), 1);
+    QCOMPARE(fx.prompts.messages.size(), 1);
+    QCOMPARE(fx.prompts.messages[0].text,
+             QStringLiteral("The settings file could not be written."));
+    QVERIFY(fx.prompts.messages[0].detail.contains(QStringLiteral("540comm.st")));
+}
+
+void TestMainWindow::closingWritesOnlyWhenLanguageMatchesTheWindow()
+{
+    UiFixture fx;
+    {
+        AppController app(fx.context);
+        QVERIFY(app.start());
+        QSignalSpy finished(&app, &AppController::finished);
+        QVERIFY(QFile::remove(fx.settingsPath()));
+        app.currentWindow()->findChild<QAction *>(QStringLiteral("END"))->trigger();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!QFile::exists(fx.settingsPath())); // lang still empty: nothing written
+    }
+    {
+        // A failed write at the end is told, and the program still ends, with status 1.
+        AppSettings s = SettingsFile::defaults(fx.folder.data);
+        s.lang = QStringLiteral("e");
+        QVERIFY(writeBytes(fx.settingsPath(), SettingsFile::format(s)));
+        AppController app(fx.context);
+        QVERIFY(app.start());
+        QSignalSpy finished(&app, &AppController::finished);
+        QVERIFY(QFile::remove(fx.settingsPath()));
+        QVERIFY(QDir().mkdir(fx.settingsPath()));
+        app.currentWindow()->close();
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].toInt(), 1);
+        QCOMPARE(fx.prompts.messages.size(), 1);
+    }
+}
+
+void TestMainWindow::aStartThatCannotWriteDefaultsEndsWithAMessage()
+{
+    QTemporaryDir dir;
+    const QString notAFolder = dir.filePath(QStringLiteral("plain-file"));
+    QVERIFY(writeBytes(notAFolder, "x"));
+    UiFixture fx(notAFolder);
+    AppController app(fx.context);
+    QVERIFY(!app.start());
+    QCOMPARE(app.exitCode(), 1);
+    QCOMPARE(mainWindows().size(), 0);
+    QCOMPARE(fx.prompts.messages.size(), 1);
+    QVERIFY(fx.prompts.messages[0].text.contains(QStringLiteral("540comm.st")));
+}
+
+void TestMainWindow::versionBoxShowsTheVersion()
+{
+    UiFixture fx;
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    bool seen = false;
+    onNextModal([&seen](QWidget *box) {
+        seen = true;
+        QCOMPARE(box->objectName(), QStringLiteral("Form4"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("version"));
+        QCOMPARE(text(box, "Label3"), QStringLiteral("1.01"));
+        QCOMPARE(text(box, "Label2"), QStringLiteral("programed by"));
+        QTest::mouseClick(child<QPushButton>(box, "Command1"), Qt::LeftButton);
+    });
+    app.currentWindow()->findChild<QAction *>(QStringLiteral("ver"))->trigger();
+    QVERIFY(seen);
+}
+
+void TestMainWindow::helpOpensThePageInTheProgramFolder()
+{
+    UiFixture fx;
+    QVERIFY(writeBytes(fx.folder.install + "/QSR540_COMM.HTML", "<html></html>"));
+    AppController app(fx.context);
+    QVERIFY(app.start());
+    m_openedUrls.clear();
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    app.currentWindow()->findChild<QAction *>(QStringLiteral("gotohelp"))->trigger();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(m_openedUrls.size(), 1);
+    QCOMPARE(m_openedUrls[0].toLocalFile(), fx.folder.install + "/QSR540_COMM.HTML");
+}
+
+void TestMainWindow::aJapaneseFontIsInstalled()
+{
+    const QStringList families = QFontDatabase::families(QFontDatabase::Japanese);
+    QVERIFY2(families.filter(QStringLiteral("CJK")).size() > 0,
+             "install fonts-noto-cjk: Japanese texts would show as boxes");
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
