@@ -1,0 +1,139 @@
+#include "monitor/Monitor.h"
+
+#include "monitor/LogRecord.h"
+#include "serial/Protocol.h"
+
+#include <QElapsedTimer>
+
+namespace {
+using namespace std::chrono_literals;
+// Log ticks of whole-second intervals sit this far past the wall-clock second.
+constexpr std::chrono::milliseconds logPhase = 500ms;
+// A wall clock that moved by more than this against the schedule was set, not late.
+constexpr std::chrono::milliseconds clockStepTolerance = 2000ms;
+
+QElapsedTimer &monotonic()
+{
+    static QElapsedTimer t = [] {
+        QElapsedTimer e;
+        e.start();
+        return e;
+    }();
+    return t;
+}
+} // namespace
+
+Monitor::Monitor(SerialPort &port, const Clock &clock, QObject *parent)
+    : QObject(parent), m_port(port), m_clock(clock)
+{
+    for (QTimer *t : {&m_pollTimer, &m_logTimer}) {
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_pollTimer, &QTimer::timeout, this, &Monitor::pollTick);
+    connect(&m_logTimer, &QTimer::timeout, this, &Monitor::logTick);
+    connect(&m_cycle, &PortCycle::finished, this, &Monitor::onCycleFinished);
+}
+
+Monitor::ms Monitor::monotonicNow()
+{
+    return ms(monotonic().elapsed());
+}
+
+Monitor::ms Monitor::wallNow() const
+{
+    return ms(m_clock.now().toMSecsSinceEpoch());
+}
+
+void Monitor::startPolling(ms interval)
+{
+    m_polling = true;
+    m_skippedPolls = 0;
+    m_pollSchedule.start(monotonicNow(), interval);
+    m_pollTimer.start(m_pollSchedule.delayFrom(monotonicNow()));
+}
+
+void Monitor::stopPolling()
+{
+    m_polling = false;
+    m_pollTimer.stop();
+    stopLogging();
+}
+
+bool Monitor::startLogging(ms interval, const QString &path)
+{
+    if (!m_polling)
+        return false;
+    m_logging = true;
+    m_logInterval = interval;
+    m_logPath = path;
+    // Whole-second intervals are placed mid-second; others simply run from the click.
+    if (interval.count() % 1000 == 0)
+        m_logSchedule.startAligned(wallNow(), interval, logPhase);
+    else
+        m_logSchedule.start(wallNow(), interval);
+    armLogTimer();
+    return true;
+}
+
+void Monitor::stopLogging()
+{
+    m_logging = false;
+    m_logTimer.stop();
+}
+
+void Monitor::armLogTimer()
+{
+    const ms now = wallNow();
+    if (m_logSchedule.nextDue() - now > m_logInterval + clockStepTolerance) {
+        // The clock was set back: keep the rhythm from now on instead of stalling.
+        m_logSchedule.startAligned(now, m_logInterval, logPhase);
+    }
+    m_logTimer.start(m_logSchedule.delayFrom(now));
+}
+
+void Monitor::pollTick()
+{
+    if (!m_polling)
+        return;
+    m_skippedPolls += m_pollSchedule.advance(monotonicNow());
+    m_pollTimer.start(m_pollSchedule.delayFrom(monotonicNow()));
+    if (m_cycle.isRunning() || PortCycle::isBusy(m_port)) {
+        ++m_skippedPolls; // never a second open of a port in use
+        return;
+    }
+    Q_EMIT pollStarted();
+    m_cycle.start(&m_port, {{Protocol::readRequest(Protocol::pollLetter), true}},
+                  [this](int, const QByteArray &reply, QString *) {
+                      m_lastReply = reply;
+                      return true;
+                  });
+}
+
+void Monitor::onCycleFinished(const PortCycle::Result &result)
+{
+    if (result.status == PortCycle::Status::Ok) {
+        Q_EMIT replyReceived(m_lastReply);
+        return;
+    }
+    m_polling = false;
+    m_pollTimer.stop();
+    stopLogging();
+    Q_EMIT pollFailed(result.status == PortCycle::Status::TimedOut ? QString() : result.reason);
+}
+
+void Monitor::logTick()
+{
+    if (!m_logging)
+        return;
+    const QDateTime at = m_clock.now();
+    m_logSchedule.advance(ms(at.toMSecsSinceEpoch()));
+    Q_EMIT recordStarted();
+    QString error;
+    if (!LogRecord::append(m_logPath, LogRecord::format(at, m_lastReply), &error)) {
+        stopLogging();
+        Q_EMIT logFailed(m_logPath, error);
+        return;
+    }
+    armLogTimer();
+}

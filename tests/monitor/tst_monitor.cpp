@@ -1,0 +1,180 @@
+#include "SimProcess.h"
+#include "monitor/Monitor.h"
+#include "serial/QtSerialPort.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A clock that moves on by `step` at every reading: a record that read the clock twice
+// would show it.
+class SteppingClock final : public Clock {
+public:
+    explicit SteppingClock(QDateTime start, qint64 stepMs) : m_now(start), m_step(stepMs) {}
+    QDateTime now() const override
+    {
+        const QDateTime t = m_now;
+        m_now = m_now.addMSecs(m_step);
+        return t;
+    }
+
+private:
+    mutable QDateTime m_now;
+    qint64 m_step;
+};
+
+QList<QByteArray> records(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> out = f.readAll().split('\n');
+    if (!out.isEmpty() && out.last().isEmpty())
+        out.removeLast();
+    return out;
+}
+
+} // namespace
+
+class TestMonitor : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void firstPollComesOneIntervalAfterTheStart()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "5.000"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        QtSerialPort port(ProgramFolder::at(folder.path()));
+        Clock clock;
+        Monitor monitor(port, clock);
+        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        QElapsedTimer since;
+        since.start();
+        monitor.startPolling(300ms);
+        QVERIFY(replies.wait(2000));
+        QVERIFY2(since.elapsed() >= 300, qPrintable(QString::number(since.elapsed())));
+        QCOMPARE(replies[0][0].toByteArray(), QByteArray("5.000\r"));
+        QCOMPARE(monitor.lastReply(), QByteArray("5.000\r"));
+        monitor.stopPolling();
+        QVERIFY(!monitor.isPolling());
+    }
+
+    void skipsATickWhileThePollStillWaits()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "1.000", "--delay", "250"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        QtSerialPort port(ProgramFolder::at(folder.path()));
+        Clock clock;
+        Monitor monitor(port, clock);
+        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        monitor.startPolling(100ms);
+        QTRY_VERIFY_WITH_TIMEOUT(replies.size() >= 3, 5000);
+        monitor.stopPolling();
+        QTest::qWait(400); // the poll still waiting completes
+        QVERIFY(monitor.skippedPolls() > 0);
+        // Never a request while the previous one waited: every R got its reply.
+        QCOMPARE(sim.receivedBytes().count('R'), replies.size());
+    }
+
+    void writesOneRecordPerTickRepeatingTheLastReply()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "7.250"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        QtSerialPort port(ProgramFolder::at(folder.path()));
+        Clock clock;
+        Monitor monitor(port, clock);
+        const QString log = folder.path() + "/log.csv";
+        QVERIFY(!monitor.startLogging(50ms, log)); // only while polling
+        QSignalSpy ticks(&monitor, &Monitor::recordStarted);
+        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        monitor.startPolling(400ms);
+        QVERIFY(monitor.startLogging(70ms, log));
+        QTRY_VERIFY_WITH_TIMEOUT(replies.size() >= 2, 5000);
+        monitor.stopPolling(); // logging ends with polling
+        const int written = ticks.size();
+        QTest::qWait(200);
+        QCOMPARE(ticks.size(), written);
+        const QList<QByteArray> lines = records(log);
+        QCOMPARE(lines.size(), written);
+        int withValue = 0;
+        for (const QByteArray &line : lines) {
+            // "yyyymmdd","hhmmss","value" CR LF, the value empty before the first reply
+            QVERIFY2(QRegularExpression(R"(^"\d{8}","\d{6}","(7\.250)?"\r$)")
+                         .match(QString::fromLatin1(line))
+                         .hasMatch(),
+                     line.constData());
+            withValue += line.contains("7.250");
+        }
+        QVERIFY(withValue > replies.size()); // the same value in several records
+    }
+
+    void takesDateAndTimeFromOneReading()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "3.000"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        QtSerialPort port(ProgramFolder::at(folder.path()));
+        // One millisecond before midnight, and every reading one millisecond later.
+        SteppingClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999)), 1);
+        Monitor monitor(port, clock);
+        const QString log = folder.path() + "/midnight.csv";
+        monitor.startPolling(1000ms);
+        QVERIFY(monitor.startLogging(1ms, log));
+        QTRY_VERIFY_WITH_TIMEOUT(records(log).size() >= 3, 3000);
+        monitor.stopPolling();
+        for (const QByteArray &line : records(log))
+            QVERIFY2(line.startsWith("\"20261231\",\"235959\"") ||
+                         line.startsWith("\"20270101\",\"000000\""),
+                     line.constData());
+    }
+
+    void stopsAndReportsWhenTheLogCannotBeWritten()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1));
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        QtSerialPort port(ProgramFolder::at(folder.path()));
+        Clock clock;
+        Monitor monitor(port, clock);
+        QSignalSpy failed(&monitor, &Monitor::logFailed);
+        monitor.startPolling(1000ms);
+        QVERIFY(monitor.startLogging(30ms, folder.path())); // a folder, not a file
+        QVERIFY(failed.wait(2000));
+        QVERIFY(!monitor.isLogging());
+        QVERIFY(monitor.isPolling()); // polling goes on
+        QTest::qWait(100);
+        QCOMPARE(failed.size(), 1);
+        monitor.stopPolling();
+    }
+
+    void reportsATimeoutOnceAndStopsBoth()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--fault", "silent"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        QtSerialPort port(ProgramFolder::at(folder.path()));
+        Clock clock;
+        Monitor monitor(port, clock);
+        QSignalSpy failed(&monitor, &Monitor::pollFailed);
+        monitor.startPolling(100ms);
+        QVERIFY(monitor.startLogging(1000ms, folder.path() + "/x.csv"));
+        QVERIFY(failed.wait(5000));
+        QCOMPARE(failed[0][0].toString(), QString()); // a plain time-out has no reason
+        QVERIFY(!monitor.isPolling());
+        QVERIFY(!monitor.isLogging());
+        QVERIFY(!port.isOpen());
+        QTest::qWait(300);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(sim.receivedBytes(), QByteArray("R"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMonitor)
+#include "tst_monitor.moc"
