@@ -1,7 +1,10 @@
 #include "ui/MainWindow.h"
 
+#include "core/FileNames.h"
 #include "core/Version.h"
+#include "monitor/Monitor.h"
 #include "serial/SerialPort.h"
+#include "ui/CommDialog.h"
 #include "ui/Controls.h"
 #include "ui/HelpPage.h"
 #include "ui/LanguageDialog.h"
@@ -14,7 +17,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 
 namespace {
 
@@ -54,12 +56,19 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     m_mainPort = m_context.makePort(this);
     m_mainPort->setObjectName(QStringLiteral("MSComm1"));
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    for (QTimer *t : {m_timer1, m_timer2})
-        t->setTimerType(Qt::PreciseTimer);
+    static const Clock systemClock;
+    m_monitor = new Monitor(*m_mainPort, m_context.clock ? *m_context.clock : systemClock, this);
+    m_monitor->setObjectName(QStringLiteral("monitor"));
+    connect(m_monitor, &Monitor::pollStarted, this,
+            [this] { Controls::setAutoSizedText(m_label3, m_texts.nowLoading); });
+    connect(m_monitor, &Monitor::replyReceived, this, [this](const QByteArray &reply) {
+        Controls::setAutoSizedText(m_label2, QString::fromLatin1(reply));
+    });
+    connect(m_monitor, &Monitor::pollFailed, this, &MainWindow::onPollFailed);
+    connect(m_monitor, &Monitor::recordStarted, this,
+            [this] { Controls::setAutoSizedText(m_label4, m_texts.nowSaving); });
+    connect(m_monitor, &Monitor::logFailed, this,
+            [this](const QString &, const QString &reason) { onLogFailed(reason); });
 
     buildControls();
     buildMenus();
@@ -97,6 +106,8 @@ void MainWindow::buildControls()
     m_command1 = Controls::button(client, "Command1", m_texts.startComm, 720, 1200, 1335, 615);
     m_command2 = Controls::button(client, "Command2", m_texts.startSave, 2760, 1200, 1335, 615);
     m_command2->setEnabled(false);
+    connect(m_command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
+    connect(m_command2, &QPushButton::clicked, this, &MainWindow::Command2_Click);
 
     Controls::label(client, "Label8", m_texts.commInterval, 840, 1920);
     Controls::label(client, "Label10", m_texts.saveInterval, 3000, 1920);
@@ -120,14 +131,16 @@ void MainWindow::buildMenus()
     QMenuBar *bar = menuBar();
     m_fileMenu = bar->addMenu(m_texts.menuFile);
     m_fileMenu->setObjectName(QStringLiteral("FILE"));
-    menuItem(m_fileMenu, "SAVE_AS", m_texts.menuSaveAs);
+    connect(menuItem(m_fileMenu, "SAVE_AS", m_texts.menuSaveAs), &QAction::triggered, this,
+            &MainWindow::SAVE_AS_Click);
     m_fileMenu->addSeparator()->setObjectName(QStringLiteral("HIFN"));
     connect(menuItem(m_fileMenu, "END", m_texts.menuEnd), &QAction::triggered, this,
             &MainWindow::END_Click);
 
     m_editMenu = bar->addMenu(m_texts.menuEdit);
     m_editMenu->setObjectName(QStringLiteral("EDIT"));
-    menuItem(m_editMenu, "COMM_SET", m_texts.menuCommSet);
+    connect(menuItem(m_editMenu, "COMM_SET", m_texts.menuCommSet), &QAction::triggered, this,
+            &MainWindow::COMM_SET_Click);
     connect(menuItem(m_editMenu, "Language", m_texts.menuLanguage), &QAction::triggered, this,
             &MainWindow::Language_Click);
 
@@ -193,6 +206,96 @@ void MainWindow::VScroll2_Change(int value)
     placeIntervalLabel(m_label12, m_vscroll2);
 }
 
+std::chrono::milliseconds MainWindow::intervalOf(const QLabel *label) const
+{
+    // The label, not the scroll bar, holds the interval in seconds.
+    return label->text().toInt() * m_context.secondLength;
+}
+
+void MainWindow::setMenusAndSelectorsEnabled(bool enabled)
+{
+    for (QMenu *menu : {m_fileMenu, m_editMenu, m_commMenu})
+        menu->menuAction()->setEnabled(enabled);
+    m_vscroll1->setEnabled(enabled);
+    m_vscroll2->setEnabled(enabled);
+}
+
+void MainWindow::Command1_Click()
+{
+    if (m_command1->text() == m_texts.startComm)
+        startPolling();
+    else
+        stopPolling();
+}
+
+void MainWindow::startPolling()
+{
+    m_command2->setEnabled(true);
+    setMenusAndSelectorsEnabled(false);
+    m_monitor->startPolling(intervalOf(m_label7));
+    m_command1->setText(m_texts.stopComm);
+}
+
+void MainWindow::stopPolling()
+{
+    m_command2->setEnabled(false);
+    setMenusAndSelectorsEnabled(true);
+    m_monitor->stopPolling(); // logging ends with polling
+    Controls::setAutoSizedText(m_label3, QString());
+    Controls::setAutoSizedText(m_label4, QString());
+    m_command1->setText(m_texts.startComm);
+    m_command2->setText(m_texts.startSave);
+}
+
+void MainWindow::onPollFailed(const QString &reason)
+{
+    // Polling and logging have stopped and the port is closed; the captions change only
+    // once the operator has seen the message.
+    m_command2->setEnabled(false);
+    setMenusAndSelectorsEnabled(true);
+    m_context.prompts.message(this, m_texts.communicationError, reason);
+    m_command1->setText(m_texts.startComm);
+    m_command2->setText(m_texts.startSave);
+    Controls::setAutoSizedText(m_label3, QString());
+    Controls::setAutoSizedText(m_label4, QString());
+}
+
+void MainWindow::Command2_Click()
+{
+    if (m_command2->text() == m_texts.startSave) {
+        if (m_monitor->startLogging(intervalOf(m_label12), m_context.session.settings().fom1file))
+            m_command2->setText(m_texts.stopSave);
+        return;
+    }
+    m_monitor->stopLogging();
+    Controls::setAutoSizedText(m_label4, QString());
+    m_command2->setText(m_texts.startSave);
+}
+
+void MainWindow::onLogFailed(const QString &reason)
+{
+    Controls::setAutoSizedText(m_label4, QString());
+    m_command2->setText(m_texts.startSave);
+    m_context.prompts.message(this, m_texts.logNotWritten, reason);
+}
+
+void MainWindow::SAVE_AS_Click()
+{
+    const auto chosen =
+        m_context.prompts.saveFileName(this, QStringLiteral("*.csv"), m_logDialogName);
+    if (!chosen)
+        return;
+    m_logDialogName = FileNames::withSuffix(*chosen, QStringLiteral(".csv"));
+    m_context.session.settings().fom1file = m_logDialogName;
+    Controls::setAutoSizedText(m_label1, m_texts.saveFilePrefix + m_logDialogName);
+}
+
+void MainWindow::COMM_SET_Click()
+{
+    CommDialog dialog(m_language, m_context, m_editorPort, m_mainPort, this);
+    dialog.exec();
+}
+
 void MainWindow::END_Click()
 {
     close();
@@ -226,8 +329,7 @@ void MainWindow::ver_Click()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    m_timer1->stop();
-    m_timer2->stop();
+    m_monitor->stopPolling();
     bool written = false;
     Session &session = m_context.session;
     if (session.writesOnClose(m_language)) {

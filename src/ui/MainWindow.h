@@ -6,10 +6,13 @@
 
 #include <QMainWindow>
 
+#include <chrono>
+
 class QLabel;
 class QMenu;
 class QPushButton;
 class QScrollBar;
+class Monitor;
 class QTimer;
 class SerialPort;
 
@@ -30,6 +33,7 @@ public:
 
     SerialPort *mainPort() const { return m_mainPort; }
     SerialPort *editorPort() const { return m_editorPort; }
+    Monitor *monitor() const { return m_monitor; }
     // The name the log-file dialog proposes.
     QString logDialogName() const { return m_logDialogName; }
 
@@ -48,9 +52,20 @@ private:
     void buildMenus();
     void placeIntervalLabel(QLabel *label, const QScrollBar *bar);
 
+    void Command1_Click();
+    void Command2_Click();
+    void startPolling();
+    void stopPolling();
+    void onPollFailed(const QString &reason);
+    void onLogFailed(const QString &reason);
+    void setMenusAndSelectorsEnabled(bool enabled);
+    std::chrono::milliseconds intervalOf(const QLabel *label) const;
+
     void VScroll1_Change(int value);
     void VScroll2_Change(int value);
+    void SAVE_AS_Click();
     void END_Click();
+    void COMM_SET_Click();
     void Language_Click();
     void gotohelp_Click();
     void ver_Click();
@@ -71,5 +86,5 @@ private:
     QScrollBar *m_vscroll1 = nullptr, *m_vscroll2 = nullptr;
     QMenu *m_fileMenu = nullptr, *m_editMenu = nullptr, *m_commMenu = nullptr,
           *m_helpMenu = nullptr;
-    QTimer *m_timer1 = nullptr, *m_timer2 = nullptr;
+    Monitor *m_monitor = nullptr; // Timer1 (polling) and Timer2 (logging) live in here
 };

@@ -28,6 +28,7 @@ MainTexts englishMain()
     t.menuVer = QStringLiteral("version(&V)");
     t.communicationError = QStringLiteral("communication error!");
     t.settingsNotWritten = QStringLiteral("The settings file could not be written.");
+    t.logNotWritten = QStringLiteral("The log file could not be written. Saving has stopped.");
     return t;
 }
 
@@ -51,6 +52,7 @@ MainTexts japaneseMain()
     t.menuVer = QStringLiteral("バージョン情報(&V)");
     t.communicationError = QStringLiteral("通信設定があっていません!");
     t.settingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
+    t.logNotWritten = QStringLiteral("ログファイルに書き込めません。保存を停止しました。");
     return t;
 }
 

@@ -18,6 +18,7 @@ struct MainTexts {
     QString menuHelp, menuGotoHelp, menuVer;
     QString communicationError;
     QString settingsNotWritten; // a failed write of the settings file
+    QString logNotWritten;      // a failed write of the CSV log
 };
 
 struct CommTexts {

@@ -2,8 +2,10 @@
 
 #include "core/Session.h"
 
+#include <chrono>
 #include <functional>
 
+class Clock;
 class Prompts;
 class SerialPort;
 class QObject;
@@ -15,4 +17,8 @@ struct UiContext {
     Prompts &prompts;
     // Makes a serial port owned by `parent`.
     std::function<SerialPort *(QObject *parent)> makePort;
+    // The local time for log records; null means the system clock.
+    const Clock *clock = nullptr;
+    // What one second of an interval selector lasts. Tests shorten it.
+    std::chrono::milliseconds secondLength{1000};
 };
