@@ -5,6 +5,7 @@
 
 #include "FakeSerialPort.h"
 #include "core/Session.h"
+#include "serial/QtSerialPort.h"
 #include "ui/Prompts.h"
 #include "ui/UiContext.h"
 
@@ -56,7 +57,9 @@ public:
 struct UiFixture {
     explicit UiFixture(const QString &folderPath = {})
         : folder(ProgramFolder::at(folderPath.isEmpty() ? dir.path() : folderPath)),
-          session(folder), context{session, prompts, [this](QObject *parent) {
+          session(folder), context{session, prompts, [this](QObject *parent) -> SerialPort * {
+                                       if (realPorts)
+                                           return new QtSerialPort(folder, parent);
                                        auto *p = new FakeSerialPort(parent);
                                        ports.append(p);
                                        return p;
@@ -70,6 +73,7 @@ struct UiFixture {
     Session session;
     RecordingPrompts prompts;
     QList<QPointer<FakeSerialPort>> ports;
+    bool realPorts = false; // QtSerialPort on the folder's ports/COMn instead of fakes
     UiContext context;
 };
 
