@@ -89,7 +89,25 @@ private Q_SLOTS:
     void chosenLogFileGetsCsvAppendedCaseSensitively();
     void cancellingTheLogDialogChangesNothing();
     void commDialogOkReachesThePortsUsedForPolling();
+    void closingTheWindowWhileAPollWaitsIsSafe();
 };
+
+void TestPolling::closingTheWindowWhileAPollWaitsIsSafe()
+{
+    PollingFixture p({"--fault", "silent"});
+    QVERIFY2(p.sim->isReady(), qPrintable(p.sim->errorString()));
+    auto w = p.window(Language::English);
+    QVERIFY(w);
+    click(w.get(), "Command1");
+    QTRY_VERIFY_WITH_TIMEOUT(w->monitor()->isPollRunning(), 3000);
+    QPointer<SerialPort> port = w->mainPort();
+    QVERIFY(port->isOpen());
+    w->close();
+    w.reset();
+    QVERIFY(port.isNull());
+    QTest::qWait(2500); // past the wait bound: nothing may fire into the closed window
+    QCOMPARE(p.fx.prompts.messages.size(), 0);
+}
 
 void TestPolling::startShowsTheValueAndStopReturnsToIdle()
 {
