@@ -4,14 +4,20 @@
 // with a session and fake serial ports, and a helper that acts on the next modal window.
 
 #include "FakeSerialPort.h"
+#include "SimProcess.h"
 #include "core/Session.h"
 #include "serial/QtSerialPort.h"
+#include "ui/MainWindow.h"
 #include "ui/Prompts.h"
 #include "ui/UiContext.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLabel>
 #include <QList>
+#include <QMenu>
 #include <QPointer>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -107,3 +113,61 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
+
+template <typename T> T *child(QWidget *w, const char *name)
+{
+    return w->findChild<T *>(QLatin1String(name));
+}
+
+// The text of a label or button found by object name.
+inline QString text(QWidget *w, const char *name)
+{
+    if (auto *l = child<QLabel>(w, name))
+        return l->text();
+    if (auto *b = child<QPushButton>(w, name))
+        return b->text();
+    return QStringLiteral("<missing %1>").arg(QLatin1String(name));
+}
+
+inline void click(QWidget *w, const char *button)
+{
+    QTest::mouseClick(child<QPushButton>(w, button), Qt::LeftButton);
+}
+
+inline bool menusEnabled(MainWindow &w)
+{
+    bool all = true;
+    for (const char *name : {"FILE", "EDIT", "COMM"})
+        all = all && child<QMenu>(&w, name)->menuAction()->isEnabled();
+    return all;
+}
+
+inline bool menusDisabled(MainWindow &w)
+{
+    bool none = true;
+    for (const char *name : {"FILE", "EDIT", "COMM"})
+        none = none && !child<QMenu>(&w, name)->menuAction()->isEnabled();
+    return none;
+}
+
+// A program folder with the simulator on COM1, real serial ports and 100 ms "seconds".
+struct PollingFixture {
+    explicit PollingFixture(const QStringList &simArgs = {})
+    {
+        fx.realPorts = true;
+        fx.context.secondLength = std::chrono::milliseconds(100);
+        QDir(fx.folder.install).mkpath(QStringLiteral("ports"));
+        if (!simArgs.contains(QStringLiteral("--none")))
+            sim = std::make_unique<SimProcess>(fx.folder.install + "/ports/COM1", simArgs);
+    }
+    std::unique_ptr<MainWindow> window(Language language)
+    {
+        auto w = std::make_unique<MainWindow>(language, fx.context);
+        w->setAttribute(Qt::WA_DeleteOnClose, false);
+        if (!w->Form_Load(nullptr))
+            return nullptr;
+        return w;
+    }
+    UiFixture fx;
+    std::unique_ptr<SimProcess> sim;
+};

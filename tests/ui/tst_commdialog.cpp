@@ -11,11 +11,6 @@ Q_DECLARE_METATYPE(Language)
 
 namespace {
 
-template <typename T> T *child(QWidget *w, const char *name)
-{
-    return w->findChild<T *>(QLatin1String(name));
-}
-
 QStringList items(QComboBox *c)
 {
     QStringList out;

@@ -28,20 +28,6 @@ QList<MainWindow *> mainWindows()
     return out;
 }
 
-template <typename T> T *child(QWidget *w, const char *name)
-{
-    return w->findChild<T *>(QLatin1String(name));
-}
-
-QString text(QWidget *w, const char *name)
-{
-    if (auto *l = child<QLabel>(w, name))
-        return l->text();
-    if (auto *b = child<QPushButton>(w, name))
-        return b->text();
-    return QStringLiteral("<missing %1>").arg(QLatin1String(name));
-}
-
 // The object names of the widgets Tab can reach, in focus-chain order from the first.
 QStringList tabStops(QWidget *window)
 {

@@ -19,61 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-template <typename T> T *child(QWidget *w, const char *name)
-{
-    return w->findChild<T *>(QLatin1String(name));
-}
-
-QString text(QWidget *w, const char *name)
-{
-    if (auto *l = child<QLabel>(w, name))
-        return l->text();
-    return child<QPushButton>(w, name)->text();
-}
-
-bool menusEnabled(MainWindow &w)
-{
-    bool all = true;
-    for (const char *name : {"FILE", "EDIT", "COMM"})
-        all = all && child<QMenu>(&w, name)->menuAction()->isEnabled();
-    return all;
-}
-
-bool menusDisabled(MainWindow &w)
-{
-    bool none = true;
-    for (const char *name : {"FILE", "EDIT", "COMM"})
-        none = none && !child<QMenu>(&w, name)->menuAction()->isEnabled();
-    return none;
-}
-
-// A program folder with the simulator on COM1, real serial ports and 100 ms "seconds".
-struct PollingFixture {
-    explicit PollingFixture(const QStringList &simArgs = {})
-    {
-        fx.realPorts = true;
-        fx.context.secondLength = 100ms;
-        QDir(fx.folder.install).mkpath(QStringLiteral("ports"));
-        if (!simArgs.contains(QStringLiteral("--none")))
-            sim = std::make_unique<SimProcess>(fx.folder.install + "/ports/COM1", simArgs);
-    }
-    std::unique_ptr<MainWindow> window(Language language)
-    {
-        auto w = std::make_unique<MainWindow>(language, fx.context);
-        w->setAttribute(Qt::WA_DeleteOnClose, false);
-        if (!w->Form_Load(nullptr))
-            return nullptr;
-        return w;
-    }
-    UiFixture fx;
-    std::unique_ptr<SimProcess> sim;
-};
-
-void click(QWidget *w, const char *button)
-{
-    QTest::mouseClick(child<QPushButton>(w, button), Qt::LeftButton);
-}
-
 } // namespace
 
 class TestPolling : public QObject {
