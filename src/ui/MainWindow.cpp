@@ -8,6 +8,7 @@
 #include "ui/Controls.h"
 #include "ui/HelpPage.h"
 #include "ui/LanguageDialog.h"
+#include "ui/ParameterEditor.h"
 #include "ui/Prompts.h"
 #include "ui/Twips.h"
 #include "ui/VersionBox.h"
@@ -146,7 +147,8 @@ void MainWindow::buildMenus()
 
     m_commMenu = bar->addMenu(m_texts.menuComm);
     m_commMenu->setObjectName(QStringLiteral("COMM"));
-    menuItem(m_commMenu, "SELECT", m_texts.menuSelect);
+    connect(menuItem(m_commMenu, "SELECT", m_texts.menuSelect), &QAction::triggered, this,
+            &MainWindow::SELECT_Click);
 
     m_helpMenu = bar->addMenu(m_texts.menuHelp);
     m_helpMenu->setObjectName(QStringLiteral("help"));
@@ -294,6 +296,12 @@ void MainWindow::COMM_SET_Click()
 {
     CommDialog dialog(m_language, m_context, m_editorPort, m_mainPort, this);
     dialog.exec();
+}
+
+void MainWindow::SELECT_Click()
+{
+    ParameterEditor editor(m_language, m_context, m_editorPort, m_mainPort, this);
+    editor.exec();
 }
 
 void MainWindow::END_Click()
