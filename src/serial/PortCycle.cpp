@@ -21,7 +21,10 @@ PortCycle::PortCycle(QObject *parent) : QObject(parent)
     m_quiet.setSingleShot(true);
     m_quiet.setTimerType(Qt::PreciseTimer);
     connect(&m_timeout, &QTimer::timeout, this, [this] {
-        // Bytes may be waiting whose readyRead has not been delivered yet.
+        // The reply may be waiting in the operating system while its readyRead is still queued
+        // behind this timer: take it in before giving up.
+        if (m_port)
+            m_port->readPending();
         checkReply();
         if (m_waiting)
             finish(Status::TimedOut, tr("No complete reply within %1 ms.")

@@ -108,6 +108,13 @@ bool QtSerialPort::write(const QByteArray &bytes)
     return m_port.isOpen(); // a write error found by flush() closed the port
 }
 
+void QtSerialPort::readPending()
+{
+    // A zero timeout only polls the descriptor: nothing blocks.
+    if (m_port.isOpen())
+        m_port.waitForReadyRead(0);
+}
+
 void QtSerialPort::onError(QSerialPort::SerialPortError error)
 {
     // Modem-line and timeout errors are not fatal (a pseudo-terminal has no DTR/RTS).

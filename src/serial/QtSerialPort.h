@@ -21,6 +21,7 @@ public:
     bool isOpen() const override { return m_port.isOpen(); }
     bool write(const QByteArray &bytes) override;
     qint64 inBufferCount() const override { return m_port.bytesAvailable(); }
+    void readPending() override;
     QByteArray readAll() override { return m_port.readAll(); }
     QString deviceName() const override;
 

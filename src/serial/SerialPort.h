@@ -36,6 +36,9 @@ public:
     virtual bool isOpen() const = 0;
     virtual bool write(const QByteArray &bytes) = 0;
     virtual qint64 inBufferCount() const = 0;
+    // Takes in whatever the operating system already holds for us without waiting, so that
+    // a reply that arrived just before a deadline is not missed. May emit readyRead().
+    virtual void readPending() {}
     virtual QByteArray readAll() = 0;
 
     // The operating system's reason for the last failed open, write or line error.
