@@ -4,8 +4,10 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 
 namespace Controls {
 
@@ -35,6 +37,26 @@ QPushButton *button(QWidget *parent, const char *name, const QString &text, int 
     b->setGeometry(Twips::rect(left, top, width, height));
     b->setAutoDefault(false);
     return b;
+}
+
+QScrollBar *scrollBar(QWidget *parent, const char *name, int maximum, int left, int top)
+{
+    auto *bar = new QScrollBar(Qt::Vertical, parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setRange(0, maximum);
+    bar->setValue(maximum);
+    bar->setSingleStep(1);
+    bar->setPageStep(1);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    bar->setGeometry(Twips::rect(left, top, 255, 255));
+    return bar;
+}
+
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    return a;
 }
 
 void setAutoSizedText(QLabel *label, const QString &text)

@@ -2,8 +2,11 @@
 
 #include <QString>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QPushButton;
+class QScrollBar;
 class QWidget;
 
 // Small builders for controls placed at fixed positions in twips, named as the windows
@@ -17,6 +20,11 @@ QLabel *label(QWidget *parent, const char *name, const QString &text, int left, 
               int height);
 QPushButton *button(QWidget *parent, const char *name, const QString &text, int left, int top,
                     int width, int height);
+// A vertical scroll bar 255 x 255 twips over 0..maximum in steps of one, reachable by Tab,
+// starting at `maximum` (thumb at the bottom).
+QScrollBar *scrollBar(QWidget *parent, const char *name, int maximum, int left, int top);
+// A menu item with an object name.
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption);
 // Sets the text and sizes the label to it again, as auto-sizing labels do.
 void setAutoSizedText(QLabel *label, const QString &text);
 // Centres a top-level window on the screen it is on, or on `owner` when given.

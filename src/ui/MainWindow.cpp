@@ -23,25 +23,6 @@ namespace {
 
 constexpr int intervalMaximum = 99; // scroll value 99 (thumb at the bottom) reads 1 second
 
-QScrollBar *intervalSelector(QWidget *parent, const char *name, int left, int top)
-{
-    auto *bar = new QScrollBar(Qt::Vertical, parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setRange(0, intervalMaximum);
-    bar->setSingleStep(1);
-    bar->setPageStep(1);
-    bar->setFocusPolicy(Qt::StrongFocus);
-    bar->setGeometry(Twips::rect(left, top, 255, 255));
-    return bar;
-}
-
-QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    return a;
-}
-
 } // namespace
 
 MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
@@ -113,10 +94,10 @@ void MainWindow::buildControls()
     Controls::label(client, "Label8", m_texts.commInterval, 840, 1920);
     Controls::label(client, "Label10", m_texts.saveInterval, 3000, 1920);
     m_label7 = Controls::label(client, "Label7", QStringLiteral("1"), 1080, 2280);
-    m_vscroll1 = intervalSelector(client, "VScroll1", 1200, 2280);
+    m_vscroll1 = Controls::scrollBar(client, "VScroll1", intervalMaximum, 1200, 2280);
     Controls::label(client, "Label9", m_texts.sec, 1560, 2280);
     m_label12 = Controls::label(client, "Label12", QStringLiteral("1"), 3120, 2280);
-    m_vscroll2 = intervalSelector(client, "VScroll2", 3240, 2280);
+    m_vscroll2 = Controls::scrollBar(client, "VScroll2", intervalMaximum, 3240, 2280);
     Controls::label(client, "Label11", m_texts.sec, 3600, 2280);
 
     connect(m_vscroll1, &QScrollBar::valueChanged, this, &MainWindow::VScroll1_Change);
@@ -132,29 +113,29 @@ void MainWindow::buildMenus()
     QMenuBar *bar = menuBar();
     m_fileMenu = bar->addMenu(m_texts.menuFile);
     m_fileMenu->setObjectName(QStringLiteral("FILE"));
-    connect(menuItem(m_fileMenu, "SAVE_AS", m_texts.menuSaveAs), &QAction::triggered, this,
-            &MainWindow::SAVE_AS_Click);
+    connect(Controls::menuItem(m_fileMenu, "SAVE_AS", m_texts.menuSaveAs), &QAction::triggered,
+            this, &MainWindow::SAVE_AS_Click);
     m_fileMenu->addSeparator()->setObjectName(QStringLiteral("HIFN"));
-    connect(menuItem(m_fileMenu, "END", m_texts.menuEnd), &QAction::triggered, this,
+    connect(Controls::menuItem(m_fileMenu, "END", m_texts.menuEnd), &QAction::triggered, this,
             &MainWindow::END_Click);
 
     m_editMenu = bar->addMenu(m_texts.menuEdit);
     m_editMenu->setObjectName(QStringLiteral("EDIT"));
-    connect(menuItem(m_editMenu, "COMM_SET", m_texts.menuCommSet), &QAction::triggered, this,
-            &MainWindow::COMM_SET_Click);
-    connect(menuItem(m_editMenu, "Language", m_texts.menuLanguage), &QAction::triggered, this,
-            &MainWindow::Language_Click);
+    connect(Controls::menuItem(m_editMenu, "COMM_SET", m_texts.menuCommSet), &QAction::triggered,
+            this, &MainWindow::COMM_SET_Click);
+    connect(Controls::menuItem(m_editMenu, "Language", m_texts.menuLanguage), &QAction::triggered,
+            this, &MainWindow::Language_Click);
 
     m_commMenu = bar->addMenu(m_texts.menuComm);
     m_commMenu->setObjectName(QStringLiteral("COMM"));
-    connect(menuItem(m_commMenu, "SELECT", m_texts.menuSelect), &QAction::triggered, this,
+    connect(Controls::menuItem(m_commMenu, "SELECT", m_texts.menuSelect), &QAction::triggered, this,
             &MainWindow::SELECT_Click);
 
     m_helpMenu = bar->addMenu(m_texts.menuHelp);
     m_helpMenu->setObjectName(QStringLiteral("help"));
-    connect(menuItem(m_helpMenu, "gotohelp", m_texts.menuGotoHelp), &QAction::triggered, this,
-            &MainWindow::gotohelp_Click);
-    connect(menuItem(m_helpMenu, "ver", m_texts.menuVer), &QAction::triggered, this,
+    connect(Controls::menuItem(m_helpMenu, "gotohelp", m_texts.menuGotoHelp), &QAction::triggered,
+            this, &MainWindow::gotohelp_Click);
+    connect(Controls::menuItem(m_helpMenu, "ver", m_texts.menuVer), &QAction::triggered, this,
             &MainWindow::ver_Click);
 }
 

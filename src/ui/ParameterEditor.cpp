@@ -57,26 +57,6 @@ constexpr std::array<const char *, ParameterRules::listCount> listNames{
     "Combo1", "Combo3", "Combo4", "Combo5",  "Combo6",
     "Combo7", "Combo8", "Combo9", "Combo11", "Combo12"};
 
-QScrollBar *modeSpinner(QWidget *parent, const char *name, int left)
-{
-    auto *bar = new QScrollBar(Qt::Vertical, parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setRange(0, ParameterRules::modeScrollMaximum);
-    bar->setValue(ParameterRules::modeScrollMaximum);
-    bar->setSingleStep(1);
-    bar->setPageStep(1);
-    bar->setFocusPolicy(Qt::StrongFocus);
-    bar->setGeometry(Twips::rect(left, modeTop, 255, 255));
-    return bar;
-}
-
-QAction *menuItem(QMenu *menu, const char *name, const QString &caption)
-{
-    QAction *a = menu->addAction(caption);
-    a->setObjectName(QLatin1String(name));
-    return a;
-}
-
 } // namespace
 
 ParameterEditor::ParameterEditor(Language language, UiContext &context, SerialPort *editorPort,
@@ -150,9 +130,11 @@ void ParameterEditor::buildControls()
 
     m_label5 = Controls::label(m_frame1, "Label5", m_texts.modeLabel, 240, modeTop);
     m_label13 = Controls::label(m_frame1, "Label13", QStringLiteral("0"), 2160, modeTop, 495, 255);
-    m_vscroll1 = modeSpinner(m_frame1, "VScroll1", 2640);
+    m_vscroll1 =
+        Controls::scrollBar(m_frame1, "VScroll1", ParameterRules::modeScrollMaximum, 2640, modeTop);
     m_label16 = Controls::label(m_frame1, "Label16", QStringLiteral("0"), 3120, modeTop, 495, 255);
-    m_vscroll2 = modeSpinner(m_frame1, "VScroll2", 3600);
+    m_vscroll2 =
+        Controls::scrollBar(m_frame1, "VScroll2", ParameterRules::modeScrollMaximum, 3600, modeTop);
     for (QLabel *digit : {m_label13, m_label16})
         digit->setAlignment(Qt::AlignCenter);
     connect(m_vscroll1, &QScrollBar::valueChanged, this, &ParameterEditor::VScroll1_Change);
@@ -189,22 +171,22 @@ void ParameterEditor::buildMenus()
     m_menuBar = new QMenuBar(this);
     QMenu *file = m_menuBar->addMenu(m_texts.menuFile);
     file->setObjectName(QStringLiteral("FILE"));
-    connect(menuItem(file, "OPEN", m_texts.menuOpen), &QAction::triggered, this,
+    connect(Controls::menuItem(file, "OPEN", m_texts.menuOpen), &QAction::triggered, this,
             &ParameterEditor::OPEN_Click);
     // SAVE carries the Save As caption and SAVE_AS the Save caption; each does as it reads.
-    connect(menuItem(file, "SAVE", m_texts.menuSaveAsDialog), &QAction::triggered, this,
+    connect(Controls::menuItem(file, "SAVE", m_texts.menuSaveAsDialog), &QAction::triggered, this,
             &ParameterEditor::SAVE_Click);
-    connect(menuItem(file, "SAVE_AS", m_texts.menuSave), &QAction::triggered, this,
+    connect(Controls::menuItem(file, "SAVE_AS", m_texts.menuSave), &QAction::triggered, this,
             &ParameterEditor::SAVE_AS_Click);
-    connect(menuItem(file, "PRINT", m_texts.menuPrint), &QAction::triggered, this,
+    connect(Controls::menuItem(file, "PRINT", m_texts.menuPrint), &QAction::triggered, this,
             &ParameterEditor::PRINT_Click);
     file->addSeparator()->setObjectName(QStringLiteral("HIFN"));
-    connect(menuItem(file, "CLOSE", m_texts.menuClose), &QAction::triggered, this,
+    connect(Controls::menuItem(file, "CLOSE", m_texts.menuClose), &QAction::triggered, this,
             &ParameterEditor::CLOSE_Click);
 
     QMenu *edit = m_menuBar->addMenu(m_texts.menuEdit);
     edit->setObjectName(QStringLiteral("EDIT"));
-    connect(menuItem(edit, "COMM_SET", m_texts.menuCommSet), &QAction::triggered, this,
+    connect(Controls::menuItem(edit, "COMM_SET", m_texts.menuCommSet), &QAction::triggered, this,
             &ParameterEditor::COMM_SET_Click);
 }
 
