@@ -62,6 +62,7 @@ CommDialog::CommDialog(Language language, UiContext &context, SerialPort *editor
 
     // Load: the fixed line conditions, then the stored port and speed.
     conditions->setText(t.otherConditions);
+    Controls::shrinkToFit(conditions, conditions->size());
     const AppSettings &s = m_context.session.settings();
     m_combo1->setCurrentIndex(s.port >= 0 && s.port < m_combo1->count() ? s.port : -1);
     m_combo2->setCurrentIndex(m_combo2->findText(QString::number(s.baud)));

@@ -2,6 +2,7 @@
 
 #include "ui/Twips.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -63,6 +64,23 @@ void setAutoSizedText(QLabel *label, const QString &text)
 {
     label->setText(text);
     label->adjustSize();
+}
+
+void shrinkToFit(QLabel *label, QSize size)
+{
+    constexpr qreal smallestPoints = 6.0;
+    QFont font = label->font();
+    auto fits = [&] {
+        const QSize need =
+            QFontMetrics(font)
+                .boundingRect(QRect(QPoint(), size), label->alignment(), label->text())
+                .size();
+        return need.width() <= size.width() && need.height() <= size.height();
+    };
+    while (!fits() && font.pointSizeF() > smallestPoints)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != label->font())
+        label->setFont(font);
 }
 
 void centre(QWidget *window, const QWidget *owner)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 
 class QAction;
@@ -27,6 +28,10 @@ QScrollBar *scrollBar(QWidget *parent, const char *name, int maximum, int left, 
 QAction *menuItem(QMenu *menu, const char *name, const QString &caption);
 // Sets the text and sizes the label to it again, as auto-sizing labels do.
 void setAutoSizedText(QLabel *label, const QString &text);
+// Makes the label's font smaller, a half point at a time, until its text fits the given
+// pixel size (a text the original font could not fit would otherwise run into its
+// neighbour or be cut off). Leaves a fitting label alone.
+void shrinkToFit(QLabel *label, QSize size);
 // Centres a top-level window on the screen it is on, or on `owner` when given.
 void centre(QWidget *window, const QWidget *owner = nullptr);
 

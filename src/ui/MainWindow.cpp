@@ -4,6 +4,7 @@
 #include "core/Version.h"
 #include "monitor/Monitor.h"
 #include "serial/SerialPort.h"
+#include "ui/AppIcon.h"
 #include "ui/CommDialog.h"
 #include "ui/Controls.h"
 #include "ui/HelpPage.h"
@@ -32,6 +33,9 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
                                                 : QStringLiteral("Form1"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("QSRLINK Ver1.00"));
+    // The English window has an icon of its own; the Japanese one keeps the default.
+    if (language == Language::English)
+        setWindowIcon(AppIcon::mainWindowIcon());
 
     m_editorPort = m_context.makePort(this);
     m_editorPort->setObjectName(QStringLiteral("MSComm2"));

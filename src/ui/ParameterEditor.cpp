@@ -141,7 +141,12 @@ void ParameterEditor::buildControls()
     connect(m_vscroll2, &QScrollBar::valueChanged, this, &ParameterEditor::VScroll2_Change);
 
     for (size_t i = 0; i < m_lists.size(); ++i) {
-        Controls::label(m_frame1, listLabelNames[i], m_texts.listLabels[i], 240, listTops[i]);
+        // A long row label keeps clear of its list.
+        QLabel *rowLabel =
+            Controls::label(m_frame1, listLabelNames[i], m_texts.listLabels[i], 240, listTops[i]);
+        Controls::shrinkToFit(rowLabel,
+                              QSize(Twips::toPixels(valueLeft - 240 - 30), rowLabel->height()));
+        rowLabel->adjustSize();
         auto *list = new QComboBox(m_frame1);
         list->setObjectName(QLatin1String(listNames[i]));
         list->setEditable(false);
