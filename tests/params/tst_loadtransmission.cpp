@@ -63,7 +63,55 @@ private Q_SLOTS:
     void transmissionSendsExactlyItsRequests_data();
     void transmissionSendsExactlyItsRequests();
     void aWindowClosedDuringALoadLeavesThePortUsable();
+    void theInstrumentVanishingMidLoadStopsItOnceAndComesBack();
+    void transmissionAndLoadClickedDuringALoadAreRefused();
 };
+
+void TestLoadTransmission::theInstrumentVanishingMidLoadStopsItOnceAndComesBack()
+{
+    Bench b(
+        {QStringLiteral("--params"), simParams, QStringLiteral("--delay"), QStringLiteral("150")});
+    QVERIFY2(b.sim.isReady(), qPrintable(b.sim.errorString()));
+    auto editor = b.open();
+    const ParameterSet before = b.fx.session.settings().params;
+    click(editor.get(), "Command3");
+    QTRY_VERIFY_WITH_TIMEOUT(b.sim.receivedBytes().size() >= 3, 3000);
+    b.sim.kill();
+    QFile::remove(b.folder.portPath(1));
+    QTRY_COMPARE_WITH_TIMEOUT(b.fx.prompts.messages.size(), 1, 6000);
+    QCOMPARE(b.fx.prompts.messages[0].text, QStringLiteral("communication error!"));
+    QCOMPARE(child<QGroupBox>(editor.get(), "Frame1")->title(), QString());
+    // Fields that arrived are kept; the controls were not refreshed.
+    QCOMPARE(b.fx.session.settings().params.senter, 500);
+    QCOMPARE(child<QLineEdit>(editor.get(), "Text1")->text(), QString::number(before.senter));
+    QVERIFY(!b.editorPort.isOpen());
+
+    SimProcess back(b.folder.portPath(1), {QStringLiteral("--params"), simParams});
+    QVERIFY(back.isReady());
+    click(editor.get(), "Command3");
+    QVERIFY(b.waitIdle());
+    QCOMPARE(b.fx.prompts.messages.size(), 1);
+    QCOMPARE(b.fx.session.settings().params, fromList(simParams));
+}
+
+void TestLoadTransmission::transmissionAndLoadClickedDuringALoadAreRefused()
+{
+    Bench b(
+        {QStringLiteral("--params"), simParams, QStringLiteral("--delay"), QStringLiteral("60")});
+    QVERIFY2(b.sim.isReady(), qPrintable(b.sim.errorString()));
+    auto editor = b.open();
+    click(editor.get(), "Command3");
+    for (int i = 0; i < 5; ++i) {
+        click(editor.get(), "Command3");
+        click(editor.get(), "Command4");
+        QTest::qWait(20);
+    }
+    QVERIFY(b.waitIdle());
+    // One Load, whole; nothing written to the instrument in the middle of it.
+    QCOMPARE(b.sim.receivedBytes(), QByteArray("PHLAMGEZDBCJNO"));
+    QVERIFY(b.fx.prompts.messages.isEmpty());
+    QCOMPARE(b.fx.session.settings().params, fromList(simParams));
+}
 
 void TestLoadTransmission::loadFillsAllFifteenFieldsAndTheControls()
 {
