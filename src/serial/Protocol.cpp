@@ -193,9 +193,11 @@ QByteArray ReplyAssembler::takeReply()
     if (end >= 0) {
         QByteArray reply = m_buffer.first(end + 1);
         m_buffer.remove(0, end + 1);
-        if (!m_buffer.isEmpty() && m_buffer.front() == lf)
+        // Once its LF is consumed, a further LF is the next reply's own.
+        const bool lfTaken = !m_buffer.isEmpty() && m_buffer.front() == lf;
+        if (lfTaken)
             m_buffer.remove(0, 1);
-        m_lfBelongsToPrevious = m_buffer.isEmpty();
+        m_lfBelongsToPrevious = !lfTaken && m_buffer.isEmpty();
         return reply;
     }
     if (m_flooded || m_buffer.size() >= 2) {
