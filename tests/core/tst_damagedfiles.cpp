@@ -1,6 +1,7 @@
 // Damaged files as they turn up in the field: cut short by a crash, overwritten with junk,
 // grown huge, or holding bytes that are no text. Each is recovered or read by the rules,
 // never a crash.
+#include "TestFiles.h"
 #include "core/SettingsFile.h"
 #include "params/ParameterFile.h"
 
@@ -10,18 +11,6 @@
 #include <QTest>
 
 namespace {
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 AppSettings sample(const QString &folder)
 {
@@ -61,7 +50,7 @@ private Q_SLOTS:
             const auto r = store.load(read, s, {});
             QVERIFY2(r.ok, qPrintable(QStringLiteral("cut at %1").arg(n)));
             if (r.recovered) {
-                QCOMPARE(readBytes(store.path()), defaults);
+                QCOMPARE(fileBytes(store.path()), defaults);
                 QCOMPARE(s.params, ParameterSet{});
             } else {
                 // What was read is a whole record: the numbers all came through.
@@ -98,7 +87,7 @@ private Q_SLOTS:
         const auto r = store.load(SettingsRead::Full, s, {});
         QVERIFY(r.ok);
         QVERIFY(r.recovered);
-        QCOMPARE(readBytes(store.path()),
+        QCOMPARE(fileBytes(store.path()),
                  SettingsFile::defaultBytes(dir.path(), SettingsRead::Full));
     }
 

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "core/SettingsFile.h"
 
 #include <QDir>
@@ -19,18 +20,6 @@ static char *toString(const AppSettings &s)
 }
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // The default number line with the field at index (0-based) replaced by text.
 QByteArray numberLineWith(int index, const QByteArray &text)
@@ -352,7 +341,7 @@ void TestSettingsFile::loadRecoversFromDamage()
     SettingsStore store(dir.path());
     QCOMPARE(store.path(), dir.path() + "/540comm.st");
     if (present)
-        QVERIFY(writeAll(store.path(), bytes));
+        QVERIFY(writeBytes(store.path(), bytes));
 
     QList<AppSettings> applied;
     AppSettings settings = sample();
@@ -367,7 +356,7 @@ void TestSettingsFile::loadRecoversFromDamage()
     const AppSettings defaults = SettingsFile::defaults(dir.path());
     QCOMPARE(settings, defaults);
     QCOMPARE(applied, QList<AppSettings>{defaults});
-    QCOMPARE(readAll(store.path()), SettingsFile::defaultBytes(dir.path(), SettingsRead::Full));
+    QCOMPARE(fileBytes(store.path()), SettingsFile::defaultBytes(dir.path(), SettingsRead::Full));
 }
 
 void TestSettingsFile::shortLoadRecoversWithTwoLines()
@@ -381,7 +370,7 @@ void TestSettingsFile::shortLoadRecoversWithTwoLines()
     QVERIFY(result.recovered);
     QCOMPARE(settings.lang, QStringLiteral("j"));
     QCOMPARE(settings.fom1file, dir.path() + "/qsr540.csv");
-    const QByteArray written = readAll(store.path());
+    const QByteArray written = fileBytes(store.path());
     QCOMPARE(written, SettingsFile::defaultBytes(dir.path(), SettingsRead::Short));
     QCOMPARE(written.count("\r\n"), 2);
 }
@@ -391,7 +380,7 @@ void TestSettingsFile::twoLineFileOnShortLoadPasses()
     QTemporaryDir dir;
     SettingsStore store(dir.path());
     const QByteArray bytes = numberLineWith(16, "19200") + "/a/log.csv,    /a/p.txt\r\n";
-    QVERIFY(writeAll(store.path(), bytes));
+    QVERIFY(writeBytes(store.path(), bytes));
 
     AppSettings settings;
     settings.lang = QStringLiteral("j");
@@ -401,7 +390,7 @@ void TestSettingsFile::twoLineFileOnShortLoadPasses()
     QCOMPARE(settings.baud, 19200);
     QCOMPARE(settings.fom2file, QStringLiteral("/a/p.txt"));
     QCOMPARE(settings.lang, QStringLiteral("j"));
-    QCOMPARE(readAll(store.path()), bytes);
+    QCOMPARE(fileBytes(store.path()), bytes);
 }
 
 void TestSettingsFile::validFileIsNotRewritten()
@@ -410,13 +399,13 @@ void TestSettingsFile::validFileIsNotRewritten()
     QTemporaryDir dir;
     SettingsStore store(dir.path());
     const QByteArray bytes = defaultNumbers + "/aaaaaaaaaaaa,/b\r\nj\r\n";
-    QVERIFY(writeAll(store.path(), bytes));
+    QVERIFY(writeBytes(store.path(), bytes));
     AppSettings settings;
     const auto result = store.load(SettingsRead::Full, settings, {});
     QVERIFY(result.ok);
     QVERIFY(!result.recovered);
     QCOMPARE(settings.lang, QStringLiteral("j"));
-    QCOMPARE(readAll(store.path()), bytes);
+    QCOMPARE(fileBytes(store.path()), bytes);
 }
 
 void TestSettingsFile::applySeesTheRecordAndCanReject()
@@ -436,7 +425,7 @@ void TestSettingsFile::applySeesTheRecordAndCanReject()
     QCOMPARE(applied.size(), 2);
     QCOMPARE(applied[0], sample());
     QCOMPARE(settings, SettingsFile::defaults(dir.path()));
-    QCOMPARE(readAll(store.path()), SettingsFile::defaultBytes(dir.path(), SettingsRead::Full));
+    QCOMPARE(fileBytes(store.path()), SettingsFile::defaultBytes(dir.path(), SettingsRead::Full));
 }
 
 void TestSettingsFile::applyRejectingTwiceStopsTheStart()
@@ -475,7 +464,7 @@ void TestSettingsFile::defaultsCannotBeWritten()
     // A regular file as the program folder: nothing can be created below it, even as root.
     QTemporaryDir dir;
     const QString notAFolder = dir.filePath("plain");
-    QVERIFY(writeAll(notAFolder, "x"));
+    QVERIFY(writeBytes(notAFolder, "x"));
     SettingsStore store(notAFolder);
     for (SettingsRead kind : {SettingsRead::Full, SettingsRead::Short}) {
         AppSettings settings = sample();
@@ -491,12 +480,12 @@ void TestSettingsFile::saveFailureIsReported()
 {
     QTemporaryDir dir;
     const QString notAFolder = dir.filePath("plain");
-    QVERIFY(writeAll(notAFolder, "x"));
+    QVERIFY(writeBytes(notAFolder, "x"));
     SettingsStore store(notAFolder);
     QString error;
     QVERIFY(!store.save(sample(), &error));
     QVERIFY(error.contains(QDir::toNativeSeparators(store.path())));
-    QCOMPARE(readAll(notAFolder), QByteArray("x"));
+    QCOMPARE(fileBytes(notAFolder), QByteArray("x"));
 }
 
 void TestSettingsFile::saveThenLoad()
@@ -507,7 +496,7 @@ void TestSettingsFile::saveThenLoad()
     QString error;
     QVERIFY(store.save(sample(), &error)); // replaces the first
     QVERIFY(error.isEmpty());
-    QCOMPARE(readAll(store.path()), SettingsFile::format(sample()));
+    QCOMPARE(fileBytes(store.path()), SettingsFile::format(sample()));
 
     AppSettings settings;
     const auto result = store.load(SettingsRead::Full, settings, {});

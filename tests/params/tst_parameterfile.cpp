@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "core/FileNames.h"
 #include "params/ParameterFile.h"
 
@@ -18,18 +19,6 @@ static char *toString(const ParameterSet &p)
 }
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 ParameterSet setOf(std::initializer_list<qint64> values)
 {
@@ -167,7 +156,7 @@ void TestParameterFile::saveThenRead()
     QString error;
     QVERIFY(ParameterFile::writeFile(path, filled(), &error));
     QVERIFY(error.isEmpty());
-    QCOMPARE(readAll(path), ParameterFile::format(filled()));
+    QCOMPARE(fileBytes(path), ParameterFile::format(filled()));
 
     ParameterSet read;
     QVERIFY(ParameterFile::readFile(path, read, &error));
@@ -189,8 +178,8 @@ void TestParameterFile::readFailureChangesNothing()
 
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("folder.txt"));
-    QVERIFY(writeAll(dir.filePath("plain"), " 1 , 2 \r\n"));
-    QVERIFY(writeAll(dir.filePath("large.txt"), " 1 , 2 \r\n" + QByteArray(2 << 20, ' ')));
+    QVERIFY(writeBytes(dir.filePath("plain"), " 1 , 2 \r\n"));
+    QVERIFY(writeBytes(dir.filePath("large.txt"), " 1 , 2 \r\n" + QByteArray(2 << 20, ' ')));
 
     const QString path = dir.filePath(name);
     ParameterSet set = filled();
@@ -203,7 +192,7 @@ void TestParameterFile::readFailureChangesNothing()
 void TestParameterFile::writeFailureIsReported()
 {
     QTemporaryDir dir;
-    QVERIFY(writeAll(dir.filePath("plain"), "x"));
+    QVERIFY(writeBytes(dir.filePath("plain"), "x"));
     QVERIFY(QDir(dir.path()).mkdir("folder.txt"));
     for (const QString &name : {QStringLiteral("plain/p.txt"), QStringLiteral("folder.txt")}) {
         const QString path = dir.filePath(name);
@@ -211,7 +200,7 @@ void TestParameterFile::writeFailureIsReported()
         QVERIFY(!ParameterFile::writeFile(path, filled(), &error));
         QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
     }
-    QCOMPARE(readAll(dir.filePath("plain")), QByteArray("x"));
+    QCOMPARE(fileBytes(dir.filePath("plain")), QByteArray("x"));
     QVERIFY(QFileInfo(dir.filePath("folder.txt")).isDir());
 }
 
@@ -219,9 +208,9 @@ void TestParameterFile::writeReplacesAnExistingFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("p.txt");
-    QVERIFY(writeAll(path, QByteArray(500, 'z')));
+    QVERIFY(writeBytes(path, QByteArray(500, 'z')));
     QVERIFY(ParameterFile::writeFile(path, ParameterSet{}, nullptr));
-    QCOMPARE(readAll(path), ParameterFile::format(ParameterSet{}));
+    QCOMPARE(fileBytes(path), ParameterFile::format(ParameterSet{}));
 }
 
 void TestParameterFile::suffix_data()

@@ -5,6 +5,7 @@
 
 #include "FakeSerialPort.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 #include "core/Session.h"
 #include "serial/QtSerialPort.h"
 #include "ui/MainWindow.h"
@@ -100,18 +101,6 @@ inline void onNextModal(std::function<void(QWidget *)> act, int boundMs = 5000)
         }
     });
     timer->start(10);
-}
-
-inline QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 template <typename T> T *child(QWidget *w, const char *name)

@@ -13,6 +13,8 @@ namespace {
 
 QList<QByteArray> logLines(const QString &path)
 {
+    if (!QFile::exists(path))
+        return {};
     QList<QByteArray> lines = fileBytes(path).split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
