@@ -23,10 +23,12 @@ PortCycle::PortCycle(QObject *parent) : QObject(parent)
     connect(&m_timeout, &QTimer::timeout, this, [this] {
         // The reply may be waiting in the operating system while its readyRead is still queued
         // behind this timer: take it in before giving up.
+        const int waitingFor = m_index;
         if (m_port)
             m_port->readPending();
         checkReply();
-        if (m_waiting)
+        // The reply may have come in just now and the next exchange begun: its own wait stands.
+        if (m_waiting && m_index == waitingFor)
             finish(Status::TimedOut, tr("No complete reply within %1 ms.")
                                          .arg(waitBound(m_port ? m_port->baud() : 9600).count()));
     });
@@ -77,7 +79,9 @@ void PortCycle::runNext()
     while (m_port && m_index < m_exchanges.size()) {
         const Exchange &e = m_exchanges[m_index];
         if (!m_port->write(e.request)) {
-            finish(Status::WriteFailed, m_port->errorString());
+            // A line failure found while writing has already ended the cycle.
+            if (m_port)
+                finish(Status::WriteFailed, m_port->errorString());
             return;
         }
         if (e.awaitsReply) {

@@ -1,3 +1,4 @@
+#include "FakeSerialPort.h"
 #include "SimProcess.h"
 #include "serial/PortCycle.h"
 #include "serial/QtSerialPort.h"
@@ -57,7 +58,51 @@ private Q_SLOTS:
     void refusesASecondCycleOnTheSamePhysicalPort();
     void destroyingAWaitingCycleClosesThePortQuietly();
     void survivesAFloodWithBoundedReplies();
+    void aLineThatDropsWhileWritingEndsTheCycleOnce();
+    void aReplyTakenInAtTheDeadlineLetsTheNextExchangeWait();
 };
+
+void TestPortCycle::aLineThatDropsWhileWritingEndsTheCycleOnce()
+{
+    FakeSerialPort port;
+    port.lineFailsOnWrite = true;
+    PortCycle cycle;
+    QSignalSpy finished(&cycle, &PortCycle::finished);
+    QVERIFY(cycle.start(&port, {{"p1\r", false}, read('P')}));
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(int(finished[0][0].value<PortCycle::Result>().status),
+             int(PortCycle::Status::LineFailed));
+    QVERIFY(!cycle.isRunning());
+    QVERIFY(!PortCycle::isBusy(port));
+}
+
+// A port whose bytes arrive only when asked for at the deadline, as when readyRead is queued
+// behind the timer.
+class LatePort final : public FakeSerialPort {
+public:
+    using FakeSerialPort::FakeSerialPort;
+    QByteArray held;
+    void readPending() override
+    {
+        if (!held.isEmpty())
+            inject(std::exchange(held, QByteArray()));
+    }
+};
+
+void TestPortCycle::aReplyTakenInAtTheDeadlineLetsTheNextExchangeWait()
+{
+    LatePort port;
+    PortCycle cycle;
+    QSignalSpy finished(&cycle, &PortCycle::finished);
+    QVERIFY(cycle.start(&port, {read('P'), read('H')}));
+    port.held = "500\r";
+    // The first wait ends at its deadline with the reply; the second must get its own bound.
+    QTRY_VERIFY_WITH_TIMEOUT(port.written == "PH", 4000);
+    QCOMPARE(finished.size(), 0);
+    port.inject("600\r");
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(int(finished[0][0].value<PortCycle::Result>().status), int(PortCycle::Status::Ok));
+}
 
 void TestPortCycle::readsRepliesOneAfterAnother_data()
 {

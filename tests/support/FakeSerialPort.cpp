@@ -23,6 +23,10 @@ void FakeSerialPort::close()
 
 bool FakeSerialPort::write(const QByteArray &bytes)
 {
+    if (lineFailsOnWrite) {
+        fail(QStringLiteral("%1: device vanished").arg(deviceName()));
+        return false;
+    }
     if (!m_open || failWrite) {
         setErrorString(QStringLiteral("%1: write failed").arg(deviceName()));
         return false;

@@ -6,7 +6,7 @@
 
 // A SerialPort for window tests: records every open, close and write, and delivers
 // bytes the test injects. Opening fails while `failOpen` is set.
-class FakeSerialPort final : public SerialPort {
+class FakeSerialPort : public SerialPort {
     Q_OBJECT
 public:
     using SerialPort::SerialPort;
@@ -26,6 +26,7 @@ public:
 
     bool failOpen = false;
     bool failWrite = false;
+    bool lineFailsOnWrite = false; // the line drops while a request is written
     QByteArray written;
     int opens = 0;
     int closes = 0;
