@@ -38,7 +38,7 @@ PortCycle::PortCycle(QObject *parent) : QObject(parent)
 PortCycle::~PortCycle()
 {
     if (m_port && m_port->isOpen())
-        m_port->close();
+        m_port->abort();
     release();
 }
 
@@ -137,8 +137,13 @@ void PortCycle::finish(Status status, const QString &reason)
     for (const auto &c : std::as_const(m_connections))
         disconnect(c);
     m_connections.clear();
-    if (m_port)
-        m_port->close();
+    if (m_port) {
+        // After a failure nothing more is owed to the line; a dead device must not hold us.
+        if (status == Status::Ok)
+            m_port->close();
+        else
+            m_port->abort();
+    }
     Result result;
     result.status = status;
     result.reason = reason;

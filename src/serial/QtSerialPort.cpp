@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSet>
+#include <QThread>
 
 #include <chrono>
 
@@ -75,6 +76,8 @@ bool QtSerialPort::open()
     }
     // Input that arrived while the port was closed belongs to no request of ours.
     m_port.clear();
+    m_written = 0;
+    m_sinceOpen.start();
     claimedDevices().insert(key);
     m_claimed = key;
     return true;
@@ -90,7 +93,20 @@ void QtSerialPort::close()
         if (!m_port.waitForBytesWritten(int(qMax<qint64>(deadline.remainingTime(), 1))))
             break;
     }
-    m_port.close();
+    // Then give the line the time its bytes take. Whatever a dead device still holds after
+    // that is dropped: the system's close would otherwise wait for it for up to 30 s.
+    const qint64 lineMs = m_written * 10 * 1000 / qMax<qint32>(baud(), 1) + 1;
+    while (m_sinceOpen.elapsed() < lineMs && !deadline.hasExpired())
+        QThread::msleep(1);
+    abort();
+}
+
+void QtSerialPort::abort()
+{
+    if (m_port.isOpen()) {
+        m_port.clear(QSerialPort::Output);
+        m_port.close();
+    }
     release();
 }
 
@@ -100,6 +116,7 @@ bool QtSerialPort::write(const QByteArray &bytes)
         setErrorString(tr("%1 is not open.").arg(deviceName()));
         return false;
     }
+    m_written += bytes.size();
     if (m_port.write(bytes) != bytes.size()) {
         setErrorString(tr("%1: %2").arg(m_port.portName(), m_port.errorString()));
         return false;

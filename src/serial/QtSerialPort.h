@@ -3,6 +3,7 @@
 #include "core/ProgramFolder.h"
 #include "serial/SerialPort.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
 
 // SerialPort over QSerialPort. The port number is mapped to a device at every open, so a
@@ -18,6 +19,7 @@ public:
 
     bool open() override;
     void close() override;
+    void abort() override;
     bool isOpen() const override { return m_port.isOpen(); }
     bool write(const QByteArray &bytes) override;
     qint64 inBufferCount() const override { return m_port.bytesAvailable(); }
@@ -31,5 +33,7 @@ private:
 
     ProgramFolder m_folder;
     QSerialPort m_port;
-    QString m_claimed; // canonical device held while open
+    QString m_claimed;    // canonical device held while open
+    qint64 m_written = 0; // bytes handed to the line since open
+    QElapsedTimer m_sinceOpen;
 };

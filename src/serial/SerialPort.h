@@ -33,6 +33,8 @@ public:
     virtual bool open() = 0;
     // Sends everything queued by write() first, then closes; unread input is dropped.
     virtual void close() = 0;
+    // Closes at once, dropping output not yet sent: after a failure nothing is waited for.
+    virtual void abort() { close(); }
     virtual bool isOpen() const = 0;
     virtual bool write(const QByteArray &bytes) = 0;
     virtual qint64 inBufferCount() const = 0;

@@ -59,8 +59,29 @@ private Q_SLOTS:
     void destroyingAWaitingCycleClosesThePortQuietly();
     void survivesAFloodWithBoundedReplies();
     void aLineThatDropsWhileWritingEndsTheCycleOnce();
+    void aSerialDeviceWithNothingBehindItNeverHoldsTheWindow();
     void aReplyTakenInAtTheDeadlineLetsTheNextExchangeWait();
 };
+
+void TestPortCycle::aSerialDeviceWithNothingBehindItNeverHoldsTheWindow()
+{
+    // The platform's own first port, as when a COM1 link has gone: there may be no UART
+    // behind it, so a request can stick in the output queue.
+    const QString device = QStringLiteral("/dev/ttyS0");
+    if (!QFile::exists(device))
+        QSKIP("no /dev/ttyS0 here");
+    ProgramFolderFixture folder;
+    QVERIFY(QFile::link(device, folder.portPath(1)));
+    QtSerialPort port(ProgramFolder::at(folder.path()));
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = runCycle(port, {{"p-250\r", false}, read('R')}, 40000);
+    QVERIFY(run.finished);
+    QVERIFY(run.result.status != PortCycle::Status::Ok);
+    QVERIFY2(clock.elapsed() < PortCycle::waitBound(9600).count() + 1500,
+             qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    QVERIFY(!port.isOpen());
+}
 
 void TestPortCycle::aLineThatDropsWhileWritingEndsTheCycleOnce()
 {
