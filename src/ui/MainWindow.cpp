@@ -301,7 +301,9 @@ void MainWindow::Language_Click()
     dialog.exec();
     QString error;
     if (!session.save(&error)) {
-        // The other window would read a file that does not hold this choice.
+        // The other window would read a file that does not hold this choice. This window
+        // stays, so it stays the current language too: its close must still write the file.
+        session.settings().lang = languageCode(m_language);
         m_context.prompts.message(this, m_texts.settingsNotWritten, error);
         return;
     }

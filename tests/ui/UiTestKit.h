@@ -13,6 +13,7 @@
 #include "ui/UiContext.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLabel>
 #include <QList>
@@ -26,6 +27,21 @@
 
 #include <functional>
 #include <memory>
+
+// Closes every modal window still open, innermost first, so that the exec() a test is
+// blocked in returns.
+inline void closeModals()
+{
+    for (int i = 0; i < 8; ++i) {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        if (auto *d = qobject_cast<QDialog *>(w))
+            d->reject();
+        else
+            w->close();
+    }
+}
 
 class RecordingPrompts final : public Prompts {
 public:
@@ -45,6 +61,8 @@ public:
         messages.append({text, detail});
         if (onMessage)
             onMessage();
+        if (QTest::currentTestFailed())
+            closeModals();
     }
     std::optional<QString> saveFileName(QWidget *, const QString &filter,
                                         const QString &initialName) override
@@ -84,7 +102,9 @@ struct UiFixture {
     UiContext context;
 };
 
-// Runs `act` on the next modal window as soon as it is shown (within `boundMs`).
+// Runs `act` on the next modal window as soon as it is shown (within `boundMs`). A check
+// that fails inside `act` closes the window first, so the test fails at once instead of
+// waiting in the window's exec() until the time-out.
 inline void onNextModal(std::function<void(QWidget *)> act, int boundMs = 5000)
 {
     auto *timer = new QTimer(qApp);
@@ -95,6 +115,8 @@ inline void onNextModal(std::function<void(QWidget *)> act, int boundMs = 5000)
             timer->deleteLater();
             timer->stop();
             act(w);
+            if (QTest::currentTestFailed())
+                closeModals();
         } else if (started->elapsed() > boundMs) {
             timer->stop();
             timer->deleteLater();

@@ -384,6 +384,18 @@ void TestMainWindow::aSwitchThatCannotWriteTheFileIsReportedAndDoesNotSwitch()
     QCOMPARE(fx.prompts.messages[0].text,
              QStringLiteral("The settings file could not be written."));
     QVERIFY(fx.prompts.messages[0].detail.contains(QStringLiteral("540comm.st")));
+
+    // The window stays English in memory too: once the file can be written again, a later
+    // change reaches it when the window closes.
+    QVERIFY(QDir().rmdir(fx.settingsPath()));
+    fx.session.settings().baud = 1200;
+    QSignalSpy finished(&app, &AppController::finished);
+    english->close();
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished[0][0].toInt(), 0);
+    const QByteArray written = fileBytes(fx.settingsPath());
+    QVERIFY2(written.startsWith("0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1200\r\n"), written);
+    QVERIFY2(written.endsWith("\r\ne\r\n"), written);
 }
 
 void TestMainWindow::closingWritesOnlyWhenLanguageMatchesTheWindow()
