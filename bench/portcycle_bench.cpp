@@ -2,7 +2,7 @@
 // link is FOLDER/ports/COM1 (the program's port mapping, COM1 at 9600,N,8,1).
 //
 // Usage:
-//   bench-portcycle cycles FOLDER N      N cycles of PortCycle with "R", back to back
+//   bench-portcycle cycles FOLDER N      N poll cycles ("R") through the serial lines, back to back
 //   bench-portcycle poll FOLDER N        Monitor polling every 1 s until the Nth reply
 //   bench-portcycle log FOLDER N CSV     Monitor polling and logging every 1 s, N records
 //
@@ -12,8 +12,8 @@
 
 #include "monitor/Clock.h"
 #include "monitor/Monitor.h"
-#include "serial/PortCycle.h"
-#include "serial/QtSerialPort.h"
+#include "serial/SerialLines.h"
+#include "serial/SerialPort.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -53,11 +53,11 @@ nanoseconds cpuTime()
            microseconds(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec);
 }
 
-// An empty reason is the monitor's plain time-out: no complete reply within the wait bound.
-void reportPollFailure(const QString &reason, const char *what, int done)
+void reportPollFailure(const CycleResult &result, const char *what, int done)
 {
     std::printf("error poll failed (%s) at %s, after %d %s\n",
-                reason.isEmpty() ? "no complete reply in time" : qPrintable(reason),
+                result.status == CycleStatus::TimedOut ? "no complete reply in time"
+                                                       : qPrintable(result.reason),
                 qPrintable(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
                 done, what);
     QCoreApplication::exit(1);
@@ -68,13 +68,17 @@ double toMs(nanoseconds n)
     return std::chrono::duration<double, std::milli>(n).count();
 }
 
-QtSerialPort *makePort(const QString &folder, QObject *parent)
-{
-    auto *port = new QtSerialPort(ProgramFolder::at(folder), parent);
-    port->setCommPort(1);
-    port->setSettings(QStringLiteral("9600,N,8,1"));
-    return port;
-}
+// The program's COM1 at 9600,N,8,1 in `folder`, on serial lines of its own, as the Main
+// window's port is.
+struct ProgramPort {
+    explicit ProgramPort(const QString &folder) : lines(ProgramFolder::at(folder)), port(lines)
+    {
+        port.setCommPort(1);
+        port.setSettings(QStringLiteral("9600,N,8,1"));
+    }
+    SerialLines lines;
+    SerialPort port;
+};
 
 void giveUpAfter(milliseconds bound, const char *what)
 {
@@ -92,27 +96,25 @@ void giveUpAfter(milliseconds bound, const char *what)
 
 class CycleRun : public QObject {
 public:
-    CycleRun(const QString &folder, int cycles) : m_port(makePort(folder, this)), m_cycles(cycles)
-    {
-        connect(&m_cycle, &PortCycle::finished, this, &CycleRun::onFinished);
-    }
+    CycleRun(const QString &folder, int cycles) : m_program(folder), m_cycles(cycles) {}
 
     void startCycle()
     {
         if (m_done == warmUpCycles)
             m_cpuStart = cpuTime();
         m_wall.start();
-        if (!m_cycle.start(m_port, {{QByteArrayLiteral("R"), true}})) {
+        if (!m_program.port.startCycle({{QByteArrayLiteral("R"), true}}, {}, this,
+                                       [this](const CycleResult &r) { onFinished(r); })) {
             std::printf("error cycle refused\n");
             QCoreApplication::exit(1);
         }
     }
 
 private:
-    void onFinished(const PortCycle::Result &result)
+    void onFinished(const CycleResult &result)
     {
         const qint64 wall = m_wall.nsecsElapsed();
-        if (result.status != PortCycle::Status::Ok) {
+        if (result.status != CycleStatus::Ok) {
             ++m_failures;
             std::fprintf(stderr, "cycle failed: %s\n", qPrintable(result.reason));
         }
@@ -129,8 +131,7 @@ private:
         QCoreApplication::exit(m_failures == 0 ? 0 : 1);
     }
 
-    QtSerialPort *m_port;
-    PortCycle m_cycle;
+    ProgramPort m_program;
     QElapsedTimer m_wall;
     nanoseconds m_cpuStart{0};
     int m_cycles;
@@ -144,13 +145,13 @@ private:
 class PollRun : public QObject {
 public:
     PollRun(const QString &folder, int polls)
-        : m_port(makePort(folder, this)), m_monitor(*m_port, m_clock, this), m_polls(polls)
+        : m_program(folder), m_monitor(m_program.port, m_clock, this), m_polls(polls)
     {
         connect(&m_monitor, &Monitor::pollStarted, this,
                 [this] { m_starts.push_back(m_sinceClick.nsecsElapsed()); });
         connect(&m_monitor, &Monitor::replyReceived, this, &PollRun::onReply);
         connect(&m_monitor, &Monitor::pollFailed, this,
-                [this](const QString &reason) { reportPollFailure(reason, "replies", m_replies); });
+                [this](const CycleResult &r) { reportPollFailure(r, "replies", m_replies); });
     }
 
     void click()
@@ -194,7 +195,7 @@ private:
                     100.0 * toMs(cpu) / toMs(wall));
     }
 
-    QtSerialPort *m_port;
+    ProgramPort m_program;
     Clock m_clock;
     Monitor m_monitor;
     QElapsedTimer m_sinceClick;
@@ -225,12 +226,12 @@ private:
 class LogRun : public QObject {
 public:
     LogRun(const QString &folder, int records, QString csv)
-        : m_port(makePort(folder, this)), m_monitor(*m_port, m_clock, this), m_records(records),
+        : m_program(folder), m_monitor(m_program.port, m_clock, this), m_records(records),
           m_csv(std::move(csv))
     {
         connect(&m_monitor, &Monitor::recordStarted, this, &LogRun::onRecord);
-        connect(&m_monitor, &Monitor::pollFailed, this, [this](const QString &reason) {
-            reportPollFailure(reason, "records", int(m_ticks.size()));
+        connect(&m_monitor, &Monitor::pollFailed, this, [this](const CycleResult &r) {
+            reportPollFailure(r, "records", int(m_ticks.size()));
         });
         connect(&m_monitor, &Monitor::logFailed, this,
                 [](const QString &path, const QString &reason) {
@@ -350,7 +351,7 @@ private:
         return true;
     }
 
-    QtSerialPort *m_port;
+    ProgramPort m_program;
     RecordingClock m_clock;
     Monitor m_monitor;
     int m_records;

@@ -1,6 +1,6 @@
 #include "core/ProgramFolder.h"
 #include "core/Session.h"
-#include "serial/QtSerialPort.h"
+#include "serial/SerialLines.h"
 #include "ui/AppController.h"
 #include "ui/Prompts.h"
 #include "ui/UiContext.h"
@@ -16,8 +16,8 @@ int main(int argc, char *argv[])
     const ProgramFolder folder = ProgramFolder::forRunningProgram();
     Session session(folder);
     DialogPrompts prompts;
-    UiContext context{session, prompts,
-                      [folder](QObject *parent) { return new QtSerialPort(folder, parent); }};
+    SerialLines lines(folder);
+    UiContext context{session, prompts, lines};
     AppController controller(context);
     QObject::connect(&controller, &AppController::finished, &app, &QApplication::exit);
     if (!controller.start())

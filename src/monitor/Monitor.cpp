@@ -2,6 +2,7 @@
 
 #include "monitor/LogRecord.h"
 #include "serial/Protocol.h"
+#include "serial/SerialPort.h"
 
 #include <QElapsedTimer>
 
@@ -32,7 +33,6 @@ Monitor::Monitor(SerialPort &port, const Clock &clock, QObject *parent)
     }
     connect(&m_pollTimer, &QTimer::timeout, this, &Monitor::pollTick);
     connect(&m_logTimer, &QTimer::timeout, this, &Monitor::logTick);
-    connect(&m_cycle, &PortCycle::finished, this, &Monitor::onCycleFinished);
 }
 
 Monitor::ms Monitor::monotonicNow()
@@ -98,28 +98,35 @@ void Monitor::pollTick()
         return;
     m_skippedPolls += m_pollSchedule.advance(monotonicNow());
     m_pollTimer.start(m_pollSchedule.delayFrom(monotonicNow()));
-    if (m_cycle.isRunning() || PortCycle::isBusy(m_port)) {
+    if (m_pollRunning || m_port.isBusy()) {
         ++m_skippedPolls; // never a second open of a port in use
         return;
     }
     Q_EMIT pollStarted();
-    m_cycle.start(&m_port, {{Protocol::readRequest(Protocol::pollLetter), true}},
-                  [this](int, const QByteArray &reply, QString *) {
-                      m_lastReply = reply;
-                      return true;
-                  });
+    m_pollRunning = true; // a port that cannot be opened reports before startCycle returns
+    if (!m_port.startCycle(
+            {{Protocol::readRequest(Protocol::pollLetter), true}},
+            [this](int, const QByteArray &reply, QString *) {
+                m_lastReply = reply;
+                return true;
+            },
+            this, [this](const CycleResult &r) { onCycleFinished(r); })) {
+        m_pollRunning = false;
+        ++m_skippedPolls;
+    }
 }
 
-void Monitor::onCycleFinished(const PortCycle::Result &result)
+void Monitor::onCycleFinished(const CycleResult &result)
 {
-    if (result.status == PortCycle::Status::Ok) {
+    m_pollRunning = false;
+    if (result.status == CycleStatus::Ok) {
         Q_EMIT replyReceived(m_lastReply);
         return;
     }
     m_polling = false;
     m_pollTimer.stop();
     stopLogging();
-    Q_EMIT pollFailed(result.status == PortCycle::Status::TimedOut ? QString() : result.reason);
+    Q_EMIT pollFailed(result);
 }
 
 void Monitor::logTick()

@@ -2,7 +2,7 @@
 
 #include "monitor/Clock.h"
 #include "monitor/TickSchedule.h"
-#include "serial/PortCycle.h"
+#include "serial/Exchange.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -25,7 +25,8 @@ class Monitor : public QObject {
 public:
     using ms = std::chrono::milliseconds;
 
-    // `port` and `clock` must outlive the monitor.
+    // `port` and `clock` must outlive the monitor. Destroying the monitor ends a poll that
+    // still waits, quietly.
     Monitor(SerialPort &port, const Clock &clock, QObject *parent = nullptr);
 
     void startPolling(ms interval);
@@ -33,7 +34,7 @@ public:
     // still reports.
     void stopPolling();
     bool isPolling() const { return m_polling; }
-    bool isPollRunning() const { return m_cycle.isRunning(); }
+    bool isPollRunning() const { return m_pollRunning; }
 
     // Only while polling runs; false (and nothing started) otherwise.
     bool startLogging(ms interval, const QString &path);
@@ -48,8 +49,8 @@ Q_SIGNALS:
     void pollStarted();
     void replyReceived(const QByteArray &reply);
     // No reply, a port that could not be opened, or a line that failed. Polling and
-    // logging have stopped and the port is closed; `reason` is empty for a plain time-out.
-    void pollFailed(const QString &reason);
+    // logging have stopped and the port is closed.
+    void pollFailed(const CycleResult &result);
     void recordStarted(); // a log tick begins
     // The log file could not be written; logging has stopped.
     void logFailed(const QString &path, const QString &reason);
@@ -57,14 +58,13 @@ Q_SIGNALS:
 private:
     void pollTick();
     void logTick();
-    void onCycleFinished(const PortCycle::Result &result);
+    void onCycleFinished(const CycleResult &result);
     void armLogTimer();
     static ms monotonicNow();
     ms wallNow() const;
 
     SerialPort &m_port;
     const Clock &m_clock;
-    PortCycle m_cycle;
     QTimer m_pollTimer;
     QTimer m_logTimer;
     TickSchedule m_pollSchedule;
@@ -73,6 +73,7 @@ private:
     QString m_logPath;
     QByteArray m_lastReply;
     bool m_polling = false;
+    bool m_pollRunning = false; // a cycle of ours is on the line
     bool m_logging = false;
     int m_skippedPolls = 0;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "params/ParameterSet.h"
+#include "core/ParameterSet.h"
 
 #include <QByteArray>
 #include <QString>

@@ -75,9 +75,9 @@ void collectParameters(EditorControls &controls, ParameterSet &set)
         collectList(i);
 }
 
-QList<PortCycle::Exchange> loadExchanges()
+QList<Exchange> loadExchanges()
 {
-    QList<PortCycle::Exchange> out;
+    QList<Exchange> out;
     for (const auto &command : Protocol::parameterCommands)
         out.append({Protocol::readRequest(command.readLetter), true});
     return out;
@@ -97,9 +97,9 @@ bool storeLoadReply(ParameterSet &set, int index, const QByteArray &reply, QStri
     return result.ok;
 }
 
-QList<PortCycle::Exchange> transmissionExchanges(const ParameterSet &set, bool detailed)
+QList<Exchange> transmissionExchanges(const ParameterSet &set, bool detailed)
 {
-    QList<PortCycle::Exchange> out;
+    QList<Exchange> out;
     for (const QByteArray &request : Protocol::transmissionRequests(set, detailed))
         out.append({request, false});
     return out;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "params/ParameterSet.h"
-#include "serial/PortCycle.h"
+#include "core/ParameterSet.h"
+#include "serial/Exchange.h"
 
 #include <QByteArray>
 #include <QList>
@@ -73,7 +73,7 @@ void collectParameters(EditorControls &controls, ParameterSet &set);
 // ---- Exchanges with the instrument ---------------------------------------------------
 
 // Load: the fourteen read requests in command-table order, each awaiting its reply.
-QList<PortCycle::Exchange> loadExchanges();
+QList<Exchange> loadExchanges();
 
 // Stores the reply to Load exchange `index` into `set` at once; false with a reason (and
 // nothing stored) when the reply is not a number or does not fit its field.
@@ -81,6 +81,6 @@ bool storeLoadReply(ParameterSet &set, int index, const QByteArray &reply, QStri
 
 // Transmission: the four standard writes, or all fourteen in the detailed view; none
 // awaits a reply.
-QList<PortCycle::Exchange> transmissionExchanges(const ParameterSet &set, bool detailed);
+QList<Exchange> transmissionExchanges(const ParameterSet &set, bool detailed);
 
 } // namespace ParameterRules

@@ -1,166 +1,189 @@
 #include "serial/PortCycle.h"
 
-#include "serial/SerialPort.h"
+#include "serial/SerialDevice.h"
 
-#include <QSet>
-
-namespace {
-
-QSet<QString> &busyDevices()
-{
-    static QSet<QString> devices;
-    return devices;
-}
-
-} // namespace
+#include <algorithm>
 
 PortCycle::PortCycle(QObject *parent) : QObject(parent)
 {
-    m_timeout.setSingleShot(true);
-    m_timeout.setTimerType(Qt::PreciseTimer);
-    m_quiet.setSingleShot(true);
-    m_quiet.setTimerType(Qt::PreciseTimer);
+    for (QTimer *t : {&m_timeout, &m_quiet, &m_drain}) {
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+    }
     connect(&m_timeout, &QTimer::timeout, this, [this] {
         // The reply may be waiting in the operating system while its readyRead is still queued
         // behind this timer: take it in before giving up.
         const int waitingFor = m_index;
-        if (m_port)
-            m_port->readPending();
+        if (m_device)
+            m_device->readPending();
         checkReply();
         // The reply may have come in just now and the next exchange begun: its own wait stands.
         if (m_waiting && m_index == waitingFor)
-            finish(Status::TimedOut, tr("No complete reply within %1 ms.")
-                                         .arg(waitBound(m_port ? m_port->baud() : 9600).count()));
+            finish(CycleStatus::TimedOut);
     });
     connect(&m_quiet, &QTimer::timeout, this, &PortCycle::checkReply);
+    connect(&m_drain, &QTimer::timeout, this, &PortCycle::checkDrained);
 }
 
 PortCycle::~PortCycle()
 {
-    if (m_port && m_port->isOpen())
-        m_port->abort();
-    release();
+    cancel();
 }
 
-bool PortCycle::isBusy(const SerialPort &port)
+PortCycle::ms PortCycle::lineTime(qint64 bytes, qint32 baud)
 {
-    return busyDevices().contains(port.deviceName());
+    constexpr qint64 bitsPerCharacter = 10; // start, 8 data, stop
+    const qint64 speed = std::max<qint32>(baud, 1);
+    return ms((std::max<qint64>(bytes, 0) * bitsPerCharacter * 1000 + speed - 1) / speed);
 }
 
-bool PortCycle::start(SerialPort *port, QList<Exchange> exchanges, ReplyHandler onReply)
+bool PortCycle::start(SerialDevice *device, const QString &path, qint32 baud,
+                      QList<Exchange> exchanges, ReplyHandler onReply)
 {
-    if (isRunning() || !port || isBusy(*port))
+    if (isRunning() || !device)
         return false;
-    m_port = port;
-    m_device = port->deviceName();
-    busyDevices().insert(m_device);
+    m_device = device;
+    m_baud = baud;
     m_exchanges = std::move(exchanges);
     m_onReply = std::move(onReply);
     m_index = 0;
     m_waiting = false;
+    m_draining = false;
     m_assembler.reset();
     m_clock.start();
+    m_lineFreeAt = now();
 
-    port->setInputLen(0);
-    if (!port->open()) {
-        finish(Status::OpenFailed, port->errorString());
+    if (!device->open(path, baud)) {
+        finish(CycleStatus::OpenFailed, device->errorString());
         return true;
     }
-    m_connections << connect(port, &SerialPort::readyRead, this, &PortCycle::onReadyRead)
-                  << connect(port, &SerialPort::lineFailed, this,
-                             [this](const QString &reason) { finish(Status::LineFailed, reason); });
+    m_connections << connect(device, &SerialDevice::readyRead, this, &PortCycle::onReadyRead)
+                  << connect(device, &SerialDevice::lineFailed, this,
+                             [this](const QString &reason) {
+                                 finish(CycleStatus::LineFailed, reason);
+                             });
     runNext();
     return true;
+}
+
+void PortCycle::cancel()
+{
+    m_timeout.stop();
+    m_quiet.stop();
+    m_drain.stop();
+    m_waiting = false;
+    m_draining = false;
+    disconnectDevice();
+    if (m_device)
+        m_device->close();
+    m_device.clear();
 }
 
 void PortCycle::runNext()
 {
     // Writes follow one another at once; a read waits for its reply.
-    while (m_port && m_index < m_exchanges.size()) {
+    while (m_device && m_index < m_exchanges.size()) {
         const Exchange &e = m_exchanges[m_index];
-        if (!m_port->write(e.request)) {
+        if (!m_device->write(e.request)) {
             // A line failure found while writing has already ended the cycle.
-            if (m_port)
-                finish(Status::WriteFailed, m_port->errorString());
+            if (m_device)
+                finish(CycleStatus::WriteFailed, m_device->errorString());
             return;
         }
+        m_lineFreeAt = std::max(m_lineFreeAt, now()) + lineTime(e.request.size(), m_baud);
         if (e.awaitsReply) {
             m_waiting = true;
-            m_timeout.start(waitBound(m_port->baud()));
+            m_timeout.start(waitBound(m_baud));
             checkReply(); // the rest of an earlier reply may already complete this one
             return;
         }
         ++m_index;
     }
-    if (m_port)
-        finish(Status::Ok);
+    if (m_device)
+        drain();
 }
 
 void PortCycle::onReadyRead()
 {
-    if (!m_port)
+    if (!m_device || m_draining)
         return;
-    m_assembler.feed(m_port->readAll(), now());
+    m_assembler.feed(m_device->readAll(), now());
     checkReply();
 }
 
 void PortCycle::checkReply()
 {
-    if (!m_waiting || !m_port)
+    if (!m_waiting || !m_device)
         return;
-    if (m_port->inBufferCount() > 0)
-        m_assembler.feed(m_port->readAll(), now());
+    if (m_device->inBufferCount() > 0)
+        m_assembler.feed(m_device->readAll(), now());
     if (!m_assembler.isComplete(now())) {
         if (const auto due = m_assembler.quietDeadline())
-            m_quiet.start(std::max(std::chrono::milliseconds(1), *due - now()));
+            m_quiet.start(std::max(ms(1), *due - now()));
         return;
     }
     m_quiet.stop();
     m_timeout.stop();
     m_waiting = false;
+    // The instrument answered: everything written before has left.
+    m_lineFreeAt = std::min(m_lineFreeAt, now());
     const QByteArray reply = m_assembler.takeReply();
     QString reason;
     if (m_onReply && !m_onReply(m_index, reply, &reason)) {
-        finish(Status::BadReply, reason);
+        finish(CycleStatus::BadReply, reason);
         return;
     }
     ++m_index;
-    if (m_port) // the handler may have ended the cycle's owner
+    if (m_device) // the handler may have ended the cycle's owner
         runNext();
 }
 
-void PortCycle::finish(Status status, const QString &reason)
+void PortCycle::drain()
 {
-    m_timeout.stop();
-    m_quiet.stop();
-    m_waiting = false;
-    for (const auto &c : std::as_const(m_connections))
-        disconnect(c);
-    m_connections.clear();
-    if (m_port) {
-        // After a failure nothing more is owed to the line; a dead device must not hold us.
-        if (status == Status::Ok)
-            m_port->close();
-        else
-            m_port->abort();
+    m_draining = true;
+    m_drainDeadline = std::max(m_lineFreeAt, now()) + drainMargin;
+    checkDrained();
+}
+
+void PortCycle::checkDrained()
+{
+    if (!m_draining || !m_device)
+        return;
+    const qint64 queued = m_device->outputQueued(); // -1: the system cannot tell
+    const ms t = now();
+    // The driver's count leaves out what the adapter's own buffer still holds: the bytes'
+    // time on the line must have passed as well.
+    if (queued <= 0 && t >= m_lineFreeAt) {
+        finish(CycleStatus::Ok);
+        return;
     }
-    Result result;
+    if (t >= m_drainDeadline) {
+        finish(CycleStatus::OutputDropped, {}, std::max<qint64>(queued, 0));
+        return;
+    }
+    const ms pending = queued > 0 ? lineTime(queued, m_baud) : m_lineFreeAt - t;
+    m_drain.start(std::clamp(pending, ms(1), m_drainDeadline - t));
+}
+
+void PortCycle::finish(CycleStatus status, const QString &reason, qint64 unsent)
+{
+    CycleResult result;
     result.status = status;
     result.reason = reason;
     result.completed = m_index;
-    release();
+    result.unsent = unsent;
+    cancel();
     Q_EMIT finished(result);
 }
 
-void PortCycle::release()
+void PortCycle::disconnectDevice()
 {
-    if (!m_device.isEmpty())
-        busyDevices().remove(m_device);
-    m_device.clear();
-    m_port.clear();
+    for (const auto &c : std::as_const(m_connections))
+        disconnect(c);
+    m_connections.clear();
 }
 
-std::chrono::milliseconds PortCycle::now() const
+PortCycle::ms PortCycle::now() const
 {
-    return std::chrono::milliseconds(m_clock.elapsed());
+    return ms(m_clock.elapsed());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/Exchange.h"
 #include "serial/Protocol.h"
 
 #include <QElapsedTimer>
@@ -8,78 +9,69 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <functional>
+#include <chrono>
 
-class SerialPort;
+class SerialDevice;
 
-// One port cycle: open the port, run the exchanges strictly one after another, close it.
-// Event-driven: the caller's handler returns at once and the user interface keeps running
-// while a reply is awaited (WaitForReply); finished() reports the end.
+// One port cycle: open the device, run the exchanges strictly one after another, let the
+// line send what it still owes, close. Event-driven: the caller's handler returns at once
+// and the user interface keeps running while a reply is awaited (WaitForReply) or output
+// drains; finished() reports the end. The line's owner (SerialLine) runs one at a time.
 //
-// At most one cycle runs per physical port at a time, across every SerialPort instance of
-// the program: start() refuses while another cycle holds the device. Destroying a running
-// cycle closes its port and reports nothing, so a window closed mid-wait is left alone.
+// Closing waits, without blocking, until the line has sent every byte written since the
+// instrument last answered: a reply proves that the request before it has left, so a poll
+// closes as soon as its reply is in. The wait is bounded by those bytes' time on the line
+// plus drainMargin; output still queued then is discarded and the cycle fails.
 class PortCycle : public QObject {
     Q_OBJECT
 public:
-    struct Exchange {
-        QByteArray request;
-        bool awaitsReply = false;
-    };
-
-    enum class Status {
-        Ok,
-        TimedOut,    // no complete reply within the wait bound
-        OpenFailed,  // missing, busy or forbidden port
-        WriteFailed, // the request could not be handed to the line
-        LineFailed,  // the line failed while open (adapter unplugged, device gone)
-        BadReply,    // the caller refused a reply (not a number, does not fit)
-    };
-    struct Result {
-        Status status = Status::Ok;
-        QString reason;    // the operating system's or the caller's reason; empty when Ok
-        int completed = 0; // exchanges that ran to their end
-    };
-
-    // Called with each reply as it arrives, before the next request is written. Returning
-    // false ends the cycle with BadReply and the given reason.
-    using ReplyHandler = std::function<bool(int index, const QByteArray &reply, QString *reason)>;
+    using ms = std::chrono::milliseconds;
 
     explicit PortCycle(QObject *parent = nullptr);
     ~PortCycle() override;
 
-    // Starts a cycle on `port`. False, with nothing done, while this cycle runs or another
-    // cycle holds the same physical port.
-    bool start(SerialPort *port, QList<Exchange> exchanges, ReplyHandler onReply = {});
-    bool isRunning() const { return !m_port.isNull(); }
-
-    // True while any cycle of the program holds the device `port` maps to.
-    static bool isBusy(const SerialPort &port);
+    // Starts a cycle on `device` at `baud`. False, with nothing done, while this cycle runs.
+    bool start(SerialDevice *device, const QString &path, qint32 baud, QList<Exchange> exchanges,
+               ReplyHandler onReply = {});
+    bool isRunning() const { return !m_device.isNull(); }
+    // Ends a running cycle at once: the device is closed, unsent output discarded, and
+    // nothing is reported.
+    void cancel();
 
     // WaitForReply's bound: 2 s plus 20 characters at the line speed.
-    static std::chrono::milliseconds waitBound(qint32 baud) { return Protocol::replyTimeout(baud); }
+    static ms waitBound(qint32 baud) { return Protocol::replyTimeout(baud); }
+    // Time `bytes` take on the line at `baud` (10 bits a character), rounded up.
+    static ms lineTime(qint64 bytes, qint32 baud);
+    // Allowance beyond the line time for the driver and adapter to hand the bytes out.
+    static constexpr ms drainMargin{500};
 
 Q_SIGNALS:
-    // The port is already closed when this is emitted.
-    void finished(const PortCycle::Result &result);
+    // The device is already closed when this is emitted.
+    void finished(const CycleResult &result);
 
 private:
     void runNext();
     void onReadyRead();
     void checkReply();
-    void finish(Status status, const QString &reason = {});
-    void release();
-    std::chrono::milliseconds now() const;
+    void drain();
+    void checkDrained();
+    void finish(CycleStatus status, const QString &reason = {}, qint64 unsent = 0);
+    void disconnectDevice();
+    ms now() const;
 
-    QPointer<SerialPort> m_port;
-    QString m_device;
+    QPointer<SerialDevice> m_device;
+    qint32 m_baud = 9600;
     QList<Exchange> m_exchanges;
     ReplyHandler m_onReply;
     int m_index = 0;
     bool m_waiting = false;
+    bool m_draining = false;
+    ms m_lineFreeAt{0};    // when the line will have sent every byte written so far
+    ms m_drainDeadline{0}; // give up on unsent output from here on
     Protocol::ReplyAssembler m_assembler;
     QElapsedTimer m_clock;
     QTimer m_timeout; // WaitForReply's wall-clock bound
     QTimer m_quiet;   // looks again when a reply without CR may have gone quiet
+    QTimer m_drain;   // looks again at the output still queued
     QList<QMetaObject::Connection> m_connections;
 };

@@ -1,9 +1,15 @@
 #include "serial/SerialPort.h"
 
+#include "serial/SerialLines.h"
+
 #include <array>
 
 namespace {
 constexpr std::array<qint32, 7> speeds = {300, 600, 1200, 2400, 4800, 9600, 19200};
+}
+
+SerialPort::SerialPort(SerialLines &lines, QObject *parent) : QObject(parent), m_lines(lines)
+{
 }
 
 bool SerialPort::setCommPort(int number)
@@ -34,4 +40,27 @@ bool SerialPort::setSettings(const QString &settings)
     m_settings = settings;
     m_baud = b;
     return true;
+}
+
+QString SerialPort::deviceName() const
+{
+    return m_lines.devicePath(m_commPort);
+}
+
+SerialLine &SerialPort::line() const
+{
+    return m_lines.lineFor(m_commPort);
+}
+
+bool SerialPort::isBusy() const
+{
+    return line().isBusy();
+}
+
+bool SerialPort::startCycle(QList<Exchange> exchanges, ReplyHandler onReply, QObject *requester,
+                            FinishHandler onFinished)
+{
+    setInputLen(0);
+    return line().start(deviceName(), m_baud, std::move(exchanges), std::move(onReply), requester,
+                        std::move(onFinished));
 }

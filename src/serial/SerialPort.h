@@ -1,19 +1,25 @@
 #pragma once
 
-#include <QByteArray>
+#include "serial/Exchange.h"
+
 #include <QObject>
 #include <QString>
 
-// The program's path to the instrument: one instance per window that talks to it
-// (the Main window's and the Parameter editor's), both set to the same physical port.
+class SerialLine;
+class SerialLines;
+
+// A serial-port instance as the windows know it: the Main window's (polling) and the
+// Parameter editor's (Load and Transmission), both set to the same port and speed. It
+// holds the port number and the line settings; its cycles run on the line the port number
+// leads to, whose owner runs one cycle at a time for every instance.
 //
-// Set the port number and the line settings while closed; a change reaches the line
-// from the next open on. Received data arrives in arbitrary chunks: readyRead() tells
-// that something is waiting, inBufferCount()/readAll() take it.
+// Set the port number and the line settings while no cycle runs; a change applies from
+// the next cycle on.
 class SerialPort : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // `lines` must outlive this port.
+    explicit SerialPort(SerialLines &lines, QObject *parent = nullptr);
 
     static constexpr int firstPort = 1;
     static constexpr int lastPort = 7;
@@ -30,24 +36,17 @@ public:
     // Only 0 (read everything waiting) is meaningful; kept for the callers' order of use.
     void setInputLen(int length) { m_inputLen = length; }
 
-    virtual bool open() = 0;
-    // Sends everything queued by write() first, then closes; unread input is dropped.
-    virtual void close() = 0;
-    // Closes at once, dropping output not yet sent: after a failure nothing is waited for.
-    virtual void abort() { close(); }
-    virtual bool isOpen() const = 0;
-    virtual bool write(const QByteArray &bytes) = 0;
-    virtual qint64 inBufferCount() const = 0;
-    // Takes in whatever the operating system already holds for us without waiting, so that
-    // a reply that arrived just before a deadline is not missed. May emit readyRead().
-    virtual void readPending() {}
-    virtual QByteArray readAll() = 0;
+    // The device the port number maps to now (for messages).
+    QString deviceName() const;
+    // The owner of that device's line.
+    SerialLine &line() const;
+    // True while any cycle runs on that line.
+    bool isBusy() const;
 
-    // The operating system's reason for the last failed open, write or line error.
-    QString errorString() const { return m_errorString; }
-
-    // The device the port number maps to (for messages and the one-cycle guard).
-    virtual QString deviceName() const = 0;
+    // Runs one port cycle with this port's settings on its line (see SerialLine::start).
+    // False, with nothing done, while the line is busy.
+    bool startCycle(QList<Exchange> exchanges, ReplyHandler onReply, QObject *requester,
+                    FinishHandler onFinished);
 
     static bool isValidSettings(const QString &settings, qint32 *baud = nullptr);
     static QString settingsFor(qint32 baud)
@@ -55,19 +54,10 @@ public:
         return QString::number(baud) + QStringLiteral(",N,8,1");
     }
 
-Q_SIGNALS:
-    void readyRead();
-    // The line failed while open (device vanished, I/O error). The port is closed already;
-    // emitted once per failure.
-    void lineFailed(const QString &reason);
-
-protected:
-    void setErrorString(const QString &s) { m_errorString = s; }
-
 private:
+    SerialLines &m_lines;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     qint32 m_baud = 9600;
     int m_inputLen = 0;
-    QString m_errorString;
 };

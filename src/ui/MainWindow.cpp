@@ -37,9 +37,9 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     if (language == Language::English)
         setWindowIcon(AppIcon::mainWindowIcon());
 
-    m_editorPort = m_context.makePort(this);
+    m_editorPort = new SerialPort(m_context.lines, this);
     m_editorPort->setObjectName(QStringLiteral("MSComm2"));
-    m_mainPort = m_context.makePort(this);
+    m_mainPort = new SerialPort(m_context.lines, this);
     m_mainPort->setObjectName(QStringLiteral("MSComm1"));
 
     static const Clock systemClock;
@@ -234,13 +234,13 @@ void MainWindow::stopPolling()
     m_command2->setText(m_texts.startSave);
 }
 
-void MainWindow::onPollFailed(const QString &reason)
+void MainWindow::onPollFailed(const CycleResult &result)
 {
     // Polling and logging have stopped and the port is closed; the captions change only
     // once the operator has seen the message.
     m_command2->setEnabled(false);
     setMenusAndSelectorsEnabled(true);
-    m_context.prompts.message(this, m_texts.communicationError, reason);
+    m_context.prompts.message(this, m_texts.communicationError, failureDetail(m_texts, result));
     m_command1->setText(m_texts.startComm);
     m_command2->setText(m_texts.startSave);
     Controls::setAutoSizedText(m_label3, QString());

@@ -15,6 +15,7 @@ class QScrollBar;
 class Monitor;
 class QTimer;
 class SerialPort;
+struct CycleResult;
 
 // The Main window, English (Form5) or Japanese (Form1): the measured value in large
 // digits, polling and logging, the two interval selectors and the menu bar.
@@ -56,7 +57,7 @@ private:
     void Command2_Click();
     void startPolling();
     void stopPolling();
-    void onPollFailed(const QString &reason);
+    void onPollFailed(const CycleResult &result);
     void onLogFailed(const QString &reason);
     void setMenusAndSelectorsEnabled(bool enabled);
     std::chrono::milliseconds intervalOf(const QLabel *label) const;

@@ -1,6 +1,7 @@
 #include "ui/ParameterEditor.h"
 
 #include "params/ParameterFile.h"
+#include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
 #include "ui/CommDialog.h"
 #include "ui/Controls.h"
@@ -65,8 +66,7 @@ ParameterEditor::ParameterEditor(Language language, UiContext &context, SerialPo
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_language(language), m_texts(editorTexts(language)), m_context(context),
       m_editorPort(editorPort), m_mainPort(mainPort), m_fileName(context.session.editorFileName()),
-      m_systemPrinter(std::make_unique<SystemPrinter>()), m_printer(m_systemPrinter.get()),
-      m_cycle(makeCycle())
+      m_systemPrinter(std::make_unique<SystemPrinter>()), m_printer(m_systemPrinter.get())
 {
     setObjectName(language == Language::English ? QStringLiteral("Form6")
                                                 : QStringLiteral("Form2"));
@@ -232,9 +232,7 @@ void ParameterEditor::keyPressEvent(QKeyEvent *event)
 
 void ParameterEditor::done(int result)
 {
-    if (m_cycle->isRunning())
-        m_cycle = makeCycle(); // the old cycle closes the port and reports nothing
-    m_operation = Operation::None;
+    cancelCycle();
     if (!m_closed) {
         m_closed = true;
         m_context.session.editorClosed();
@@ -372,47 +370,50 @@ void ParameterEditor::Command5_Click()
 
 // ---- Port cycles --------------------------------------------------------------------
 
-std::unique_ptr<PortCycle> ParameterEditor::makeCycle()
-{
-    auto cycle = std::make_unique<PortCycle>();
-    connect(cycle.get(), &PortCycle::finished, this, &ParameterEditor::onCycleFinished);
-    return cycle;
-}
-
 bool ParameterEditor::canStartCycle() const
 {
-    return m_editorPort && !m_cycle->isRunning() && !PortCycle::isBusy(*m_editorPort);
+    return m_editorPort && m_operation == Operation::None && !m_editorPort->isBusy();
 }
 
 bool ParameterEditor::startCycle(Operation operation, const QString &caption,
-                                 QList<PortCycle::Exchange> exchanges,
-                                 PortCycle::ReplyHandler onReply)
+                                 QList<Exchange> exchanges, ReplyHandler onReply)
 {
     const QString previous = m_frame1->title();
-    const Operation previousOperation = m_operation;
     m_frame1->setTitle(caption);
     m_operation = operation;
-    // A failed open is reported from inside start(), through onCycleFinished.
-    if (m_cycle->start(m_editorPort, std::move(exchanges), std::move(onReply)))
+    m_line = &m_editorPort->line();
+    // A failed open is reported from inside startCycle(), through onCycleFinished.
+    if (m_editorPort->startCycle(std::move(exchanges), std::move(onReply), this,
+                                 [this](const CycleResult &r) { onCycleFinished(r); }))
         return true;
     m_frame1->setTitle(previous);
-    m_operation = previousOperation;
+    m_operation = Operation::None;
     return false;
 }
 
-void ParameterEditor::onCycleFinished(const PortCycle::Result &result)
+void ParameterEditor::cancelCycle()
+{
+    if (m_line)
+        m_line->cancel(this); // the port closes and nothing is reported
+    m_line.clear();
+    m_operation = Operation::None;
+}
+
+void ParameterEditor::onCycleFinished(const CycleResult &result)
 {
     const Operation operation = std::exchange(m_operation, Operation::None);
+    m_line.clear();
     if (operation == Operation::None)
         return;
-    if (result.status == PortCycle::Status::Ok) {
+    if (result.status == CycleStatus::Ok) {
         if (operation == Operation::Load)
             ShowParameters();
         m_frame1->setTitle(QString());
         return;
     }
     // Fields a Load stored before the failure stay; the controls keep what they showed.
-    m_context.prompts.message(this, mainTexts(m_language).communicationError, result.reason);
+    const MainTexts &texts = mainTexts(m_language);
+    m_context.prompts.message(this, texts.communicationError, failureDetail(texts, result));
     m_frame1->setTitle(QString());
 }
 

@@ -2,11 +2,12 @@
 
 #include "core/Language.h"
 #include "params/ParameterRules.h"
-#include "serial/PortCycle.h"
+#include "serial/Exchange.h"
 #include "ui/EditorTexts.h"
 #include "ui/UiContext.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <array>
 #include <memory>
@@ -19,6 +20,7 @@ class QLineEdit;
 class QMenuBar;
 class QPushButton;
 class QScrollBar;
+class SerialLine;
 class SerialPort;
 
 // The Parameter editor window, English (Form6) or Japanese (Form2), modal. It edits
@@ -27,8 +29,8 @@ class SerialPort;
 // controls (ShowParameters); the close box commits nothing.
 //
 // The two ports belong to the Main window and outlive this window; Load and Transmission
-// run on editorPort, the Communication settings dialog sets both. The port cycle is owned
-// here: closing the window while a Load waits ends the cycle and reports nothing.
+// run on editorPort's line, the Communication settings dialog sets both. Closing the window
+// while a Load waits ends the cycle and reports nothing.
 class ParameterEditor : public QDialog {
     Q_OBJECT
 public:
@@ -80,10 +82,10 @@ private:
     void setText(QLineEdit *box, const QString &text);
     ParameterRules::EditorControls controls() const;
     bool canStartCycle() const;
-    bool startCycle(Operation operation, const QString &caption,
-                    QList<PortCycle::Exchange> exchanges, PortCycle::ReplyHandler onReply = {});
-    void onCycleFinished(const PortCycle::Result &result);
-    std::unique_ptr<PortCycle> makeCycle();
+    bool startCycle(Operation operation, const QString &caption, QList<Exchange> exchanges,
+                    ReplyHandler onReply = {});
+    void onCycleFinished(const CycleResult &result);
+    void cancelCycle();
     bool writeCurrentFile();
     ParameterSet &params();
 
@@ -98,8 +100,8 @@ private:
     QString m_fileName;
     std::unique_ptr<Printer> m_systemPrinter;
     Printer *m_printer = nullptr;
-    std::unique_ptr<PortCycle> m_cycle;
-    Operation m_operation = Operation::None;
+    Operation m_operation = Operation::None; // the cycle of ours on the line, if any
+    QPointer<SerialLine> m_line;             // the line it runs on
 
     QMenuBar *m_menuBar = nullptr;
     QWidget *m_client = nullptr;

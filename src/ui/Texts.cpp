@@ -29,6 +29,8 @@ MainTexts englishMain()
     t.communicationError = QStringLiteral("communication error!");
     t.settingsNotWritten = QStringLiteral("The settings file could not be written.");
     t.logNotWritten = QStringLiteral("The log file could not be written. Saving has stopped.");
+    t.outputDropped =
+        QStringLiteral("%1 bytes waiting to be sent did not leave in time and were discarded.");
     return t;
 }
 
@@ -53,6 +55,7 @@ MainTexts japaneseMain()
     t.communicationError = QStringLiteral("通信設定があっていません!");
     t.settingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
     t.logNotWritten = QStringLiteral("ログファイルに書き込めません。保存を停止しました。");
+    t.outputDropped = QStringLiteral("送信待ちの %1 バイトが時間内に送信されず、破棄されました。");
     return t;
 }
 
@@ -84,6 +87,19 @@ const MainTexts &mainTexts(Language language)
     static const MainTexts en = englishMain();
     static const MainTexts ja = japaneseMain();
     return language == Language::English ? en : ja;
+}
+
+QString failureDetail(const MainTexts &texts, const CycleResult &result)
+{
+    switch (result.status) {
+    case CycleStatus::Ok:
+    case CycleStatus::TimedOut:
+        return {};
+    case CycleStatus::OutputDropped:
+        return texts.outputDropped.arg(result.unsent);
+    default:
+        return result.reason;
+    }
 }
 
 const CommTexts &commTexts(Language language)

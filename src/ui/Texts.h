@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Language.h"
+#include "serial/Exchange.h"
 
 #include <QString>
 
@@ -19,6 +20,7 @@ struct MainTexts {
     QString communicationError;
     QString settingsNotWritten; // a failed write of the settings file
     QString logNotWritten;      // a failed write of the CSV log
+    QString outputDropped;      // %1: bytes that never left for the instrument
 };
 
 struct CommTexts {
@@ -26,6 +28,11 @@ struct CommTexts {
 };
 
 const MainTexts &mainTexts(Language language);
+
+// The informative text under "communication error!" for a failed port cycle: nothing for a
+// time-out, the program's own reason in the window's language, or the system's reason as
+// the system gives it.
+QString failureDetail(const MainTexts &texts, const CycleResult &result);
 const CommTexts &commTexts(Language language);
 
 // Title of every message box the program shows.

@@ -1,6 +1,8 @@
 #include "SimProcess.h"
 #include "monitor/Monitor.h"
-#include "serial/QtSerialPort.h"
+#include "serial/SerialDevice.h"
+#include "serial/SerialLines.h"
+#include "serial/SerialPort.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,7 +49,8 @@ private Q_SLOTS:
         ProgramFolderFixture folder;
         SimProcess sim(folder.portPath(1), {"--value", "5.000"});
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        QtSerialPort port(ProgramFolder::at(folder.path()));
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
         Clock clock;
         Monitor monitor(port, clock);
         QSignalSpy replies(&monitor, &Monitor::replyReceived);
@@ -67,7 +70,8 @@ private Q_SLOTS:
         ProgramFolderFixture folder;
         SimProcess sim(folder.portPath(1), {"--value", "1.000", "--delay", "250"});
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        QtSerialPort port(ProgramFolder::at(folder.path()));
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
         Clock clock;
         Monitor monitor(port, clock);
         QSignalSpy replies(&monitor, &Monitor::replyReceived);
@@ -85,7 +89,8 @@ private Q_SLOTS:
         ProgramFolderFixture folder;
         SimProcess sim(folder.portPath(1), {"--value", "7.250"});
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        QtSerialPort port(ProgramFolder::at(folder.path()));
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
         Clock clock;
         Monitor monitor(port, clock);
         const QString log = folder.path() + "/log.csv";
@@ -99,10 +104,10 @@ private Q_SLOTS:
         const int written = ticks.size();
         QTest::qWait(200);
         QCOMPARE(ticks.size(), written);
-        const QList<QByteArray> lines = records(log);
-        QCOMPARE(lines.size(), written);
+        const QList<QByteArray> logged = records(log);
+        QCOMPARE(logged.size(), written);
         int withValue = 0;
-        for (const QByteArray &line : lines) {
+        for (const QByteArray &line : logged) {
             // "yyyymmdd","hhmmss","value" CR LF, the value empty before the first reply
             QVERIFY2(QRegularExpression(R"(^"\d{8}","\d{6}","(7\.250)?"\r$)")
                          .match(QString::fromLatin1(line))
@@ -118,7 +123,8 @@ private Q_SLOTS:
         ProgramFolderFixture folder;
         SimProcess sim(folder.portPath(1), {"--value", "3.000"});
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        QtSerialPort port(ProgramFolder::at(folder.path()));
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
         // Every reading of this clock falls on the other side of midnight from the one
         // before, however many readings the monitor makes: a record built from two readings
         // pairs one day's date with the other day's time.
@@ -141,7 +147,8 @@ private Q_SLOTS:
         ProgramFolderFixture folder;
         SimProcess sim(folder.portPath(1));
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        QtSerialPort port(ProgramFolder::at(folder.path()));
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
         Clock clock;
         Monitor monitor(port, clock);
         QSignalSpy failed(&monitor, &Monitor::logFailed);
@@ -160,17 +167,18 @@ private Q_SLOTS:
         ProgramFolderFixture folder;
         SimProcess sim(folder.portPath(1), {"--fault", "silent"});
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        QtSerialPort port(ProgramFolder::at(folder.path()));
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
         Clock clock;
         Monitor monitor(port, clock);
         QSignalSpy failed(&monitor, &Monitor::pollFailed);
         monitor.startPolling(100ms);
         QVERIFY(monitor.startLogging(1000ms, folder.path() + "/x.csv"));
         QVERIFY(failed.wait(5000));
-        QCOMPARE(failed[0][0].toString(), QString()); // a plain time-out has no reason
+        QCOMPARE(failed[0][0].value<CycleResult>().status, CycleStatus::TimedOut);
         QVERIFY(!monitor.isPolling());
         QVERIFY(!monitor.isLogging());
-        QVERIFY(!port.isOpen());
+        QVERIFY(!port.line().device().isOpen());
         QTest::qWait(300);
         QCOMPARE(failed.size(), 1);
         QCOMPARE(sim.receivedBytes(), QByteArray("R"));

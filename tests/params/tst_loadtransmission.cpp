@@ -4,7 +4,7 @@
 #include "../ui/UiTestKit.h"
 #include "SimProcess.h"
 
-#include "serial/QtSerialPort.h"
+#include "serial/SerialDevice.h"
 #include "ui/ParameterEditor.h"
 
 #include <QComboBox>
@@ -29,8 +29,8 @@ ParameterSet fromList(const QString &list)
 // One program folder whose ports/COM1 leads to a simulator, and an editor on real ports.
 struct Bench {
     explicit Bench(const QStringList &simArguments)
-        : sim(folder.portPath(1), simArguments), editorPort(ProgramFolder::at(folder.path())),
-          mainPort(ProgramFolder::at(folder.path()))
+        : sim(folder.portPath(1), simArguments), lines(ProgramFolder::at(folder.path())),
+          editorPort(lines), mainPort(lines)
     {
     }
     std::unique_ptr<ParameterEditor> open(Language language = Language::English)
@@ -42,15 +42,16 @@ struct Bench {
     {
         QElapsedTimer t;
         t.start();
-        while (PortCycle::isBusy(editorPort) && t.elapsed() < ms)
+        while (editorPort.isBusy() && t.elapsed() < ms)
             QTest::qWait(10);
-        return !PortCycle::isBusy(editorPort);
+        return !editorPort.isBusy();
     }
 
     ProgramFolderFixture folder;
     SimProcess sim;
     UiFixture fx;
-    QtSerialPort editorPort, mainPort;
+    SerialLines lines;
+    SerialPort editorPort, mainPort;
 };
 
 } // namespace
@@ -84,7 +85,7 @@ void TestLoadTransmission::theInstrumentVanishingMidLoadStopsItOnceAndComesBack(
     // Fields that arrived are kept; the controls were not refreshed.
     QCOMPARE(b.fx.session.settings().params.senter, 500);
     QCOMPARE(child<QLineEdit>(editor.get(), "Text1")->text(), QString::number(before.senter));
-    QVERIFY(!b.editorPort.isOpen());
+    QVERIFY(!b.editorPort.line().device().isOpen());
 
     SimProcess back(b.folder.portPath(1), {QStringLiteral("--params"), simParams});
     QVERIFY(back.isReady());
@@ -212,8 +213,8 @@ void TestLoadTransmission::aWindowClosedDuringALoadLeavesThePortUsable()
         click(editor.get(), "Command3");
         QVERIFY(b.sim.waitForReceived(1));
         editor->close();
-        QVERIFY(!PortCycle::isBusy(b.editorPort));
-        QVERIFY(!b.editorPort.isOpen());
+        QVERIFY(!b.editorPort.isBusy());
+        QVERIFY(!b.editorPort.line().device().isOpen());
         QTest::qWait(100);
     }
     QVERIFY(b.fx.prompts.messages.isEmpty());

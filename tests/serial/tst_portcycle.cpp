@@ -1,19 +1,20 @@
-#include "FakeSerialPort.h"
+#include "FakeSerialDevice.h"
 #include "SimProcess.h"
+#include "TestPort.h"
+#include "core/ParameterSet.h"
 #include "serial/PortCycle.h"
-#include "serial/QtSerialPort.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
-Q_DECLARE_METATYPE(PortCycle::Result)
+Q_DECLARE_METATYPE(CycleResult)
 
 namespace {
 
-using Exchanges = QList<PortCycle::Exchange>;
+using Exchanges = QList<Exchange>;
 
-PortCycle::Exchange read(char letter)
+Exchange read(char letter)
 {
     return {QByteArray(1, letter), true};
 }
@@ -21,22 +22,22 @@ PortCycle::Exchange read(char letter)
 // Runs one cycle to its end and returns the replies and the result.
 struct Run {
     QList<QByteArray> replies;
-    PortCycle::Result result;
+    CycleResult result;
     bool finished = false;
 };
 
 Run runCycle(SerialPort &port, const Exchanges &exchanges, int boundMs = 8000)
 {
     Run run;
-    PortCycle cycle;
-    QObject::connect(&cycle, &PortCycle::finished, [&](const PortCycle::Result &r) {
+    const auto onReply = [&](int, const QByteArray &reply, QString *) {
+        run.replies << reply;
+        return true;
+    };
+    const auto onFinished = [&](const CycleResult &r) {
         run.result = r;
         run.finished = true;
-    });
-    if (!cycle.start(&port, exchanges, [&](int, const QByteArray &reply, QString *) {
-            run.replies << reply;
-            return true;
-        }))
+    };
+    if (!port.startCycle(exchanges, onReply, nullptr, onFinished))
         return run;
     (void)QTest::qWaitFor([&] { return run.finished; }, boundMs);
     return run;
@@ -47,7 +48,7 @@ Run runCycle(SerialPort &port, const Exchanges &exchanges, int boundMs = 8000)
 class TestPortCycle : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { qRegisterMetaType<PortCycle::Result>(); }
+    void initTestCase() { qRegisterMetaType<CycleResult>(); }
     void readsRepliesOneAfterAnother_data();
     void readsRepliesOneAfterAnother();
     void timesOutOnASilentOrHalfReplyAndClosesThePort_data();
@@ -55,8 +56,11 @@ private Q_SLOTS:
     void aWriteOnlyCycleNeedsNoInstrument();
     void reportsAPortThatCannotBeOpened();
     void stopsAtAReplyTheCallerRefuses();
-    void refusesASecondCycleOnTheSamePhysicalPort();
-    void destroyingAWaitingCycleClosesThePortQuietly();
+    void endsQuietlyWhenItsRequesterGoes();
+    void reportsOkOnlyOnceTheLineHasSentEverything_data();
+    void reportsOkOnlyOnceTheLineHasSentEverything();
+    void aLineThatStopsSendingFailsWithinItsBound();
+    void aPollClosesAsSoonAsItsReplyIsIn();
     void survivesAFloodWithBoundedReplies();
     void aLineThatDropsWhileWritingEndsTheCycleOnce();
     void aSerialDeviceWithNothingBehindItNeverHoldsTheWindow();
@@ -72,12 +76,12 @@ void TestPortCycle::aSerialDeviceWithNothingBehindItNeverHoldsTheWindow()
         QSKIP("no /dev/ttyS0 here");
     ProgramFolderFixture folder;
     QVERIFY(QFile::link(device, folder.portPath(1)));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
+    TestPort port(folder.path());
     QElapsedTimer clock;
     clock.start();
     const Run run = runCycle(port, {{"p-250\r", false}, read('R')}, 40000);
     QVERIFY(run.finished);
-    QVERIFY(run.result.status != PortCycle::Status::Ok);
+    QVERIFY(run.result.status != CycleStatus::Ok);
     QVERIFY2(clock.elapsed() < PortCycle::waitBound(9600).count() + 1500,
              qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
     QVERIFY(!port.isOpen());
@@ -85,23 +89,21 @@ void TestPortCycle::aSerialDeviceWithNothingBehindItNeverHoldsTheWindow()
 
 void TestPortCycle::aLineThatDropsWhileWritingEndsTheCycleOnce()
 {
-    FakeSerialPort port;
+    FakeSerialDevice port;
     port.lineFailsOnWrite = true;
     PortCycle cycle;
     QSignalSpy finished(&cycle, &PortCycle::finished);
-    QVERIFY(cycle.start(&port, {{"p1\r", false}, read('P')}));
+    QVERIFY(cycle.start(&port, "fake", 9600, {{"p1\r", false}, read('P')}));
     QCOMPARE(finished.size(), 1);
-    QCOMPARE(int(finished[0][0].value<PortCycle::Result>().status),
-             int(PortCycle::Status::LineFailed));
+    QCOMPARE(int(finished[0][0].value<CycleResult>().status), int(CycleStatus::LineFailed));
     QVERIFY(!cycle.isRunning());
-    QVERIFY(!PortCycle::isBusy(port));
 }
 
 // A port whose bytes arrive only when asked for at the deadline, as when readyRead is queued
 // behind the timer.
-class LatePort final : public FakeSerialPort {
+class LatePort final : public FakeSerialDevice {
 public:
-    using FakeSerialPort::FakeSerialPort;
+    using FakeSerialDevice::FakeSerialDevice;
     QByteArray held;
     void readPending() override
     {
@@ -115,14 +117,14 @@ void TestPortCycle::aReplyTakenInAtTheDeadlineLetsTheNextExchangeWait()
     LatePort port;
     PortCycle cycle;
     QSignalSpy finished(&cycle, &PortCycle::finished);
-    QVERIFY(cycle.start(&port, {read('P'), read('H')}));
+    QVERIFY(cycle.start(&port, "fake", 9600, {read('P'), read('H')}));
     port.held = "500\r";
     // The first wait ends at its deadline with the reply; the second must get its own bound.
     QTRY_VERIFY_WITH_TIMEOUT(port.written == "PH", 4000);
     QCOMPARE(finished.size(), 0);
     port.inject("600\r");
     QTRY_COMPARE(finished.size(), 1);
-    QCOMPARE(int(finished[0][0].value<PortCycle::Result>().status), int(PortCycle::Status::Ok));
+    QCOMPARE(int(finished[0][0].value<CycleResult>().status), int(CycleStatus::Ok));
 }
 
 void TestPortCycle::readsRepliesOneAfterAnother_data()
@@ -149,11 +151,11 @@ void TestPortCycle::readsRepliesOneAfterAnother()
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), simArgs);
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
+    TestPort port(folder.path());
     QVERIFY(port.setSettings(simArgs.contains("300") ? "300,N,8,1" : "9600,N,8,1"));
     const Run run = runCycle(port, {read('P'), read('H'), read('M')});
     QVERIFY(run.finished);
-    QCOMPARE(int(run.result.status), int(PortCycle::Status::Ok));
+    QCOMPARE(int(run.result.status), int(CycleStatus::Ok));
     QCOMPARE(run.result.completed, 3);
     QCOMPARE(run.replies, replies);
     QVERIFY(!port.isOpen());
@@ -173,12 +175,12 @@ void TestPortCycle::timesOutOnASilentOrHalfReplyAndClosesThePort()
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), {"--fault", fault});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
+    TestPort port(folder.path());
     QElapsedTimer clock;
     clock.start();
     const Run run = runCycle(port, {read('P'), read('H')});
     QVERIFY(run.finished);
-    QCOMPARE(int(run.result.status), int(PortCycle::Status::TimedOut));
+    QCOMPARE(int(run.result.status), int(CycleStatus::TimedOut));
     QCOMPARE(run.result.completed, 0);
     // The wait is bounded by the wall clock, not by how fast the event loop spins.
     const auto bound = PortCycle::waitBound(9600).count();
@@ -193,9 +195,9 @@ void TestPortCycle::aWriteOnlyCycleNeedsNoInstrument()
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), {"--fault", "silent"});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
+    TestPort port(folder.path());
     const Run run = runCycle(port, {{"p-250\r", false}, {"h600\r", false}, {"m12.0\r", false}});
-    QCOMPARE(int(run.result.status), int(PortCycle::Status::Ok));
+    QCOMPARE(int(run.result.status), int(CycleStatus::Ok));
     QVERIFY(sim.waitForReceived(17));
     QCOMPARE(sim.receivedBytes(), QByteArray("p-250\rh600\rm12.0\r"));
 }
@@ -204,13 +206,13 @@ void TestPortCycle::reportsAPortThatCannotBeOpened()
 {
     ProgramFolderFixture folder;
     QVERIFY(QFile::link(folder.path() + "/gone", folder.portPath(2)));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
+    TestPort port(folder.path());
     QVERIFY(port.setCommPort(2));
     const Run run = runCycle(port, {read('R')});
     QVERIFY(run.finished);
-    QCOMPARE(int(run.result.status), int(PortCycle::Status::OpenFailed));
+    QCOMPARE(int(run.result.status), int(CycleStatus::OpenFailed));
     QVERIFY(run.result.reason.contains(folder.portPath(2)));
-    QVERIFY(!PortCycle::isBusy(port)); // the next cycle may try again
+    QVERIFY(!port.isBusy()); // the next cycle may try again
 }
 
 void TestPortCycle::stopsAtAReplyTheCallerRefuses()
@@ -218,61 +220,47 @@ void TestPortCycle::stopsAtAReplyTheCallerRefuses()
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), {"--fault", "non-number"});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
-    PortCycle cycle;
-    QSignalSpy finished(&cycle, &PortCycle::finished);
-    QVERIFY(cycle.start(&port, {read('P'), read('H')}, [](int, const QByteArray &r, QString *why) {
-        *why = QStringLiteral("not a number: ") + QString::fromLatin1(r);
-        return false;
-    }));
-    QVERIFY(finished.wait(5000));
-    const auto result = finished[0][0].value<PortCycle::Result>();
-    QCOMPARE(int(result.status), int(PortCycle::Status::BadReply));
+    TestPort port(folder.path());
+    CycleResult result;
+    bool finished = false;
+    QVERIFY(port.startCycle(
+        {read('P'), read('H')},
+        [](int, const QByteArray &r, QString *why) {
+            *why = QStringLiteral("not a number: ") + QString::fromLatin1(r);
+            return false;
+        },
+        nullptr, [&](const CycleResult &r) { result = r, finished = true; }));
+    QVERIFY(QTest::qWaitFor([&] { return finished; }, 5000));
+    QCOMPARE(int(result.status), int(CycleStatus::BadReply));
     QVERIFY(result.reason.startsWith("not a number: ERR"));
     QCOMPARE(sim.receivedBytes(), QByteArray("P"));
     QVERIFY(!port.isOpen());
 }
 
-void TestPortCycle::refusesASecondCycleOnTheSamePhysicalPort()
-{
-    ProgramFolderFixture folder;
-    SimProcess sim(folder.portPath(1), {"--delay", "300"});
-    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort polling(ProgramFolder::at(folder.path()));
-    QtSerialPort editor(ProgramFolder::at(folder.path()));
-    PortCycle first, second;
-    QSignalSpy done(&first, &PortCycle::finished);
-    QVERIFY(first.start(&polling, {read('R')}));
-    QVERIFY(first.isRunning());
-    QVERIFY(!first.start(&polling, {read('R')}));
-    QVERIFY(PortCycle::isBusy(editor));
-    QVERIFY(!second.start(&editor, {read('P')}));
-    QVERIFY(done.wait(5000));
-    QVERIFY(second.start(&editor, {read('P')}));
-    QTRY_VERIFY(!second.isRunning());
-    QCOMPARE(sim.receivedBytes(), QByteArray("RP"));
-}
-
-void TestPortCycle::destroyingAWaitingCycleClosesThePortQuietly()
+void TestPortCycle::endsQuietlyWhenItsRequesterGoes()
 {
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), {"--fault", "silent"});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
-    {
-        PortCycle cycle;
-        QVERIFY(cycle.start(&port, {read('R')}));
-        QVERIFY(port.isOpen());
-    }
+    TestPort port(folder.path());
+    bool reported = false;
+    auto *window = new QObject;
+    QVERIFY(
+        port.startCycle({read('R')}, {}, window, [&](const CycleResult &) { reported = true; }));
+    QVERIFY(port.isOpen());
+    delete window;
     QVERIFY(!port.isOpen());
-    QVERIFY(!PortCycle::isBusy(port));
-    // The port object may also go first: the cycle must not touch it afterwards.
-    auto *doomed = new QtSerialPort(ProgramFolder::at(folder.path()));
-    auto *cycle = new PortCycle;
-    QVERIFY(cycle->start(doomed, {read('R')}));
-    delete doomed;
+    QVERIFY(!port.isBusy());
     QTest::qWait(50);
-    delete cycle;
+    QVERIFY(!reported);
+    // The lines may also go first, with a cycle running.
+    auto *lines = new SerialLines(ProgramFolder::at(folder.path()));
+    SerialPort doomed(*lines);
+    QVERIFY(
+        doomed.startCycle({read('R')}, {}, nullptr, [&](const CycleResult &) { reported = true; }));
+    delete lines;
+    QTest::qWait(50);
+    QVERIFY(!reported);
 }
 
 void TestPortCycle::survivesAFloodWithBoundedReplies()
@@ -280,14 +268,87 @@ void TestPortCycle::survivesAFloodWithBoundedReplies()
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), {"--fault", "flood", "--value", "1.000"});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
+    TestPort port(folder.path());
     for (int i = 0; i < 3; ++i) {
         const Run run = runCycle(port, {read('R')});
         QVERIFY(run.finished);
-        if (run.result.status == PortCycle::Status::Ok)
+        if (run.result.status == CycleStatus::Ok)
             QVERIFY(run.replies.value(0).size() <= Protocol::maxReplyLength);
         QVERIFY(!port.isOpen());
     }
+}
+
+void TestPortCycle::reportsOkOnlyOnceTheLineHasSentEverything_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::newRow("300 baud") << 300;
+    QTest::newRow("600 baud") << 600;
+}
+
+void TestPortCycle::reportsOkOnlyOnceTheLineHasSentEverything()
+{
+    QFETCH(int, baud);
+    // A Transmission of all fourteen values, on a line whose queue empties at its speed.
+    ParameterSet set;
+    set.senter = -9999;
+    set.upper = 99999;
+    set.under = -250;
+    Exchanges transmission;
+    QByteArray bytes;
+    for (const QByteArray &r : Protocol::transmissionRequests(set, true)) {
+        transmission << Exchange{r, false};
+        bytes += r;
+    }
+    FakeSerialDevice line;
+    line.lineBaud = baud;
+    PortCycle cycle;
+    QSignalSpy finished(&cycle, &PortCycle::finished);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(cycle.start(&line, "fake", baud, transmission));
+    QCOMPARE(finished.size(), 0);
+    const qint64 onLine = PortCycle::lineTime(bytes.size(), baud).count();
+    QVERIFY(finished.wait(int(onLine + PortCycle::drainMargin.count() + 1000)));
+    QCOMPARE(int(finished[0][0].value<CycleResult>().status), int(CycleStatus::Ok));
+    QVERIFY2(clock.elapsed() >= onLine - 5, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(line.sent(), bytes);
+    QCOMPARE(line.discarded, 0);
+    QVERIFY(!line.isOpen());
+}
+
+void TestPortCycle::aLineThatStopsSendingFailsWithinItsBound()
+{
+    FakeSerialDevice line;
+    line.lineBaud = 9600;
+    line.stalled = true;
+    PortCycle cycle;
+    QSignalSpy finished(&cycle, &PortCycle::finished);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(cycle.start(&line, "fake", 9600, {{"p500\r", false}, {"h600\r", false}}));
+    const qint64 bound = PortCycle::lineTime(10, 9600).count() + PortCycle::drainMargin.count();
+    QVERIFY(finished.wait(int(bound + 1000)));
+    QVERIFY2(clock.elapsed() < bound + 300, qPrintable(QString::number(clock.elapsed())));
+    const auto result = finished[0][0].value<CycleResult>();
+    QCOMPARE(int(result.status), int(CycleStatus::OutputDropped));
+    QCOMPARE(result.unsent, 10);
+    QCOMPARE(line.discarded, 10);
+    QVERIFY(!line.isOpen());
+}
+
+void TestPortCycle::aPollClosesAsSoonAsItsReplyIsIn()
+{
+    FakeSerialDevice line;
+    line.lineBaud = 300;
+    PortCycle cycle;
+    QSignalSpy finished(&cycle, &PortCycle::finished);
+    QVERIFY(cycle.start(&line, "fake", 300, {read('R')}));
+    QTRY_COMPARE(line.outputQueued(), 0); // "R" has left
+    line.inject("1.234\r");
+    // The reply proves the request went out: nothing is left to wait for.
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(int(finished[0][0].value<CycleResult>().status), int(CycleStatus::Ok));
+    QVERIFY(!line.isOpen());
 }
 
 QTEST_GUILESS_MAIN(TestPortCycle)

@@ -1,6 +1,8 @@
 #include "SimProcess.h"
 #include "serial/PortMapping.h"
-#include "serial/QtSerialPort.h"
+#include "serial/QtSerialDevice.h"
+#include "serial/SerialLines.h"
+#include "serial/SerialPort.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -9,7 +11,7 @@
 namespace {
 
 // Reads from `port` (event loop running) until `count` bytes have arrived or time runs out.
-QByteArray receive(SerialPort &port, qsizetype count, int boundMs = 3000)
+QByteArray receive(SerialDevice &port, qsizetype count, int boundMs = 3000)
 {
     QByteArray got;
     (void)QTest::qWaitFor(
@@ -33,8 +35,8 @@ private Q_SLOTS:
     void mapsPortNumbersToLinksOrSerialDevices();
     void exchangesBytesWithTheInstrument();
     void opensAndClosesAHundredTimesInARow();
-    void closeSendsEverythingWrittenFirst();
-    void refusesASecondOpenOfTheSameDevice();
+    void aDeviceReportsItsUnsentOutput();
+    void oneOwnerPerPhysicalLine();
     void reportsAPortThatCannotBeOpened();
     void reportsOnceWhenTheInstrumentVanishes();
 };
@@ -53,7 +55,8 @@ void TestSerialPort::acceptsOnlyPorts1To7()
 {
     QFETCH(int, number);
     QFETCH(bool, accepted);
-    QtSerialPort port(ProgramFolder::at(QStringLiteral("/nonexistent")));
+    SerialLines lines(ProgramFolder::at(QStringLiteral("/nonexistent")));
+    SerialPort port(lines);
     QVERIFY(port.setCommPort(3));
     QCOMPARE(port.setCommPort(number), accepted);
     QCOMPARE(port.commPort(), accepted ? number : 3); // a refused value changes nothing
@@ -75,7 +78,8 @@ void TestSerialPort::acceptsOnlyTheSevenSpeedsWithN81()
 {
     QFETCH(QString, settings);
     QFETCH(bool, accepted);
-    QtSerialPort port(ProgramFolder::at(QStringLiteral("/nonexistent")));
+    SerialLines lines(ProgramFolder::at(QStringLiteral("/nonexistent")));
+    SerialPort port(lines);
     QVERIFY(port.setSettings(QStringLiteral("300,N,8,1")));
     QCOMPARE(port.setSettings(settings), accepted);
     QCOMPARE(port.settings(), accepted ? settings : QStringLiteral("300,N,8,1"));
@@ -99,12 +103,10 @@ void TestSerialPort::exchangesBytesWithTheInstrument()
     SimProcess sim(folder.portPath(1), {QStringLiteral("--params"),
                                         QStringLiteral("-250,600,-50,3,4,7,2,0,1,2,0,1,0,0,0")});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
-    QVERIFY(port.setCommPort(1));
-    QVERIFY(port.setSettings(QStringLiteral("19200,N,8,1")));
-    QVERIFY2(port.open(), qPrintable(port.errorString()));
+    QtSerialDevice port;
+    QVERIFY2(port.open(folder.portPath(1), 19200), qPrintable(port.errorString()));
     QCOMPARE(port.inBufferCount(), 0);
-    QSignalSpy ready(&port, &SerialPort::readyRead);
+    QSignalSpy ready(&port, &SerialDevice::readyRead);
     QVERIFY(port.write("P"));
     QCOMPARE(receive(port, 5), QByteArray("-250\r"));
     QVERIFY(ready.size() >= 1);
@@ -123,9 +125,9 @@ void TestSerialPort::opensAndClosesAHundredTimesInARow()
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), {QStringLiteral("--value"), QStringLiteral("5.000")});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
+    QtSerialDevice port;
     for (int i = 0; i < 100; ++i) {
-        QVERIFY2(port.open(),
+        QVERIFY2(port.open(folder.portPath(1), 9600),
                  qPrintable(QStringLiteral("round %1: %2").arg(i).arg(port.errorString())));
         QVERIFY(port.write("R"));
         QCOMPARE(receive(port, 6), QByteArray("5.000\r"));
@@ -134,50 +136,46 @@ void TestSerialPort::opensAndClosesAHundredTimesInARow()
     QCOMPARE(sim.receivedBytes(), QByteArray(100, 'R'));
 }
 
-void TestSerialPort::closeSendsEverythingWrittenFirst()
+void TestSerialPort::aDeviceReportsItsUnsentOutput()
 {
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1));
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
-    QVERIFY(port.setSettings(QStringLiteral("2400,N,8,1")));
-    QVERIFY(port.open());
-    QByteArray sent;
-    for (int i = 0; i < 14; ++i) {
-        const QByteArray request = "p" + QByteArray::number(-1000 - i) + "\r";
-        QVERIFY(port.write(request));
-        sent += request;
-    }
-    port.close(); // straight after the last write, as a transmission does
-    QVERIFY(sim.waitForReceived(sent.size()));
-    QCOMPARE(sim.receivedBytes(), sent);
+    QtSerialDevice port;
+    QCOMPARE(port.outputQueued(), 0); // closed: nothing owed
+    QVERIFY(port.open(folder.portPath(1), 2400));
+    QVERIFY(port.write("p-1000\r"));
+    // The driver answers how much it still holds; a pseudo-terminal passes it on at once.
+    QTRY_COMPARE(port.outputQueued(), 0);
+    QVERIFY(sim.waitForReceived(7));
+    port.close();
 }
 
-void TestSerialPort::refusesASecondOpenOfTheSameDevice()
+void TestSerialPort::oneOwnerPerPhysicalLine()
 {
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(3));
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort polling(ProgramFolder::at(folder.path()));
-    QtSerialPort editor(ProgramFolder::at(folder.path()));
+    QVERIFY(QFile::link(folder.portPath(3), folder.portPath(4))); // COM4 leads to COM3's device
+    SerialLines lines(ProgramFolder::at(folder.path()));
+    SerialPort polling(lines), editor(lines);
     QVERIFY(polling.setCommPort(3));
-    QVERIFY(editor.setCommPort(3));
-    QVERIFY(polling.open());
-    QVERIFY(!polling.open());
-    QVERIFY(!editor.open());
-    QVERIFY(!editor.errorString().isEmpty());
-    polling.close();
-    QVERIFY(editor.open());
-    editor.close();
+    QVERIFY(editor.setCommPort(4));
+    QCOMPARE(&polling.line(), &editor.line());
+    QVERIFY(&lines.lineFor(5) != &polling.line());
+    QVERIFY(polling.startCycle({{"R", true}}, {}, nullptr, {}));
+    QVERIFY(editor.isBusy());
+    QVERIFY(!editor.startCycle({{"P", true}}, {}, nullptr, {}));
+    QTRY_VERIFY_WITH_TIMEOUT(!editor.isBusy(), 5000);
+    QCOMPARE(sim.receivedBytes(), QByteArray("R"));
 }
 
 void TestSerialPort::reportsAPortThatCannotBeOpened()
 {
     ProgramFolderFixture folder;
     QVERIFY(QFile::link(folder.path() + "/missing-device", folder.portPath(5)));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
-    QVERIFY(port.setCommPort(5));
-    QVERIFY(!port.open());
+    QtSerialDevice port;
+    QVERIFY(!port.open(folder.portPath(5), 9600));
     QVERIFY(!port.isOpen());
     QVERIFY2(port.errorString().contains(folder.portPath(5)), qPrintable(port.errorString()));
     QVERIFY(!port.write("R"));
@@ -189,9 +187,9 @@ void TestSerialPort::reportsOnceWhenTheInstrumentVanishes()
     ProgramFolderFixture folder;
     SimProcess sim(folder.portPath(1), {QStringLiteral("--fault"), QStringLiteral("silent")});
     QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    QtSerialPort port(ProgramFolder::at(folder.path()));
-    QVERIFY(port.open());
-    QSignalSpy failed(&port, &SerialPort::lineFailed);
+    QtSerialDevice port;
+    QVERIFY(port.open(folder.portPath(1), 9600));
+    QSignalSpy failed(&port, &SerialDevice::lineFailed);
     sim.kill();
     // Either Qt notices the hang-up (one report, port closed) or the line stays quiet;
     // it must never report twice or stay open after a report.

@@ -3,11 +3,13 @@
 // Shared pieces of the window tests: prompts that answer from a queue, a program folder
 // with a session and fake serial ports, and a helper that acts on the next modal window.
 
-#include "FakeSerialPort.h"
+#include "FakeSerialDevice.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "core/Session.h"
-#include "serial/QtSerialPort.h"
+#include "serial/QtSerialDevice.h"
+#include "serial/SerialLines.h"
+#include "serial/SerialPort.h"
 #include "ui/MainWindow.h"
 #include "ui/Prompts.h"
 #include "ui/UiContext.h"
@@ -78,27 +80,32 @@ public:
     }
 };
 
-// A program folder in a temporary directory, one session and fake ports.
+// A program folder in a temporary directory, one session and fake serial devices.
 struct UiFixture {
     explicit UiFixture(const QString &folderPath = {})
         : folder(ProgramFolder::at(folderPath.isEmpty() ? dir.path() : folderPath)),
-          session(folder), context{session, prompts, [this](QObject *parent) -> SerialPort * {
-                                       if (realPorts)
-                                           return new QtSerialPort(folder, parent);
-                                       auto *p = new FakeSerialPort(parent);
-                                       ports.append(p);
-                                       return p;
-                                   }}
+          session(folder), lines(folder,
+                                 [this]() -> std::unique_ptr<SerialDevice> {
+                                     if (realPorts)
+                                         return std::make_unique<QtSerialDevice>();
+                                     return std::make_unique<FakeSerialDevice>();
+                                 }),
+          context{session, prompts, lines}
     {
     }
     QString settingsPath() const { return folder.dataFile(QStringLiteral("540comm.st")); }
+    // The fake device port number n leads to.
+    FakeSerialDevice &device(int portNumber = 1)
+    {
+        return static_cast<FakeSerialDevice &>(lines.lineFor(portNumber).device());
+    }
 
     QTemporaryDir dir;
     ProgramFolder folder;
     Session session;
     RecordingPrompts prompts;
-    QList<QPointer<FakeSerialPort>> ports;
-    bool realPorts = false; // QtSerialPort on the folder's ports/COMn instead of fakes
+    bool realPorts = false; // QtSerialDevice on the folder's ports/COMn instead of fakes
+    SerialLines lines;
     UiContext context;
 };
 

@@ -20,7 +20,8 @@ QStringList items(QComboBox *c)
 }
 
 struct Ports {
-    FakeSerialPort editor, main;
+    explicit Ports(UiFixture &fx) : editor(fx.lines), main(fx.lines) {}
+    SerialPort editor, main;
 };
 
 } // namespace
@@ -45,7 +46,7 @@ private Q_SLOTS:
     {
         QFETCH(Language, language);
         UiFixture fx;
-        Ports ports;
+        Ports ports(fx);
         CommDialog d(language, fx.context, &ports.editor, &ports.main);
         QFETCH(QString, name);
         QFETCH(QString, port);
@@ -72,7 +73,7 @@ private Q_SLOTS:
     void okAppliesToBothPortsAndTheSettings()
     {
         UiFixture fx;
-        Ports ports;
+        Ports ports(fx);
         CommDialog d(Language::English, fx.context, &ports.editor, &ports.main);
         child<QComboBox>(&d, "Combo1")->setCurrentIndex(2);
         child<QComboBox>(&d, "Combo2")->setCurrentText(QStringLiteral("19200"));
@@ -92,7 +93,7 @@ private Q_SLOTS:
         UiFixture fx;
         const AppSettings before = fx.session.settings();
         for (int way = 0; way < 2; ++way) {
-            Ports ports;
+            Ports ports(fx);
             CommDialog d(Language::Japanese, fx.context, &ports.editor, &ports.main);
             d.show();
             child<QComboBox>(&d, "Combo1")->setCurrentIndex(5);
@@ -115,7 +116,7 @@ private Q_SLOTS:
         UiFixture fx;
         fx.session.settings().port = 9;
         fx.session.settings().baud = 38400;
-        Ports ports;
+        Ports ports(fx);
         QVERIFY(ports.main.setCommPort(2));
         CommDialog d(Language::English, fx.context, &ports.editor, &ports.main);
         QCOMPARE(child<QComboBox>(&d, "Combo1")->currentIndex(), -1);
@@ -136,7 +137,7 @@ private Q_SLOTS:
     void focusOrderIsPortSpeedOkCancel()
     {
         UiFixture fx;
-        Ports ports;
+        Ports ports(fx);
         CommDialog d(Language::English, fx.context, &ports.editor, &ports.main);
         QWidget *w = child<QWidget>(&d, "Combo1");
         QStringList order{w->objectName()};

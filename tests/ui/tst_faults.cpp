@@ -34,7 +34,7 @@ bool isIdle(MainWindow &w)
            text(&w, "Command2") == QStringLiteral("stert save") &&
            !child<QPushButton>(&w, "Command2")->isEnabled() && menusEnabled(w) &&
            child<QScrollBar>(&w, "VScroll1")->isEnabled() && text(&w, "Label3").isEmpty() &&
-           text(&w, "Label4").isEmpty() && !w.mainPort()->isOpen();
+           text(&w, "Label4").isEmpty() && !w.mainPort()->isBusy();
 }
 
 } // namespace

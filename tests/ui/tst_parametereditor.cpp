@@ -82,11 +82,12 @@ QStringList tabWalk(QWidget *window, QWidget *from)
 
 struct Editor {
     explicit Editor(UiFixture &fx, Language language = Language::English)
-        : editorPort(new FakeSerialPort), mainPort(new FakeSerialPort),
-          window(language, fx.context, editorPort.get(), mainPort.get())
+        : editorPort(fx.lines), mainPort(fx.lines), device(fx.device()),
+          window(language, fx.context, &editorPort, &mainPort)
     {
     }
-    std::unique_ptr<FakeSerialPort> editorPort, mainPort;
+    SerialPort editorPort, mainPort; // both on COM1
+    FakeSerialDevice &device;
     ParameterEditor window;
 };
 
@@ -659,7 +660,7 @@ void TestParameterEditor::loadStoresEachReplyAndShowsAtTheEnd()
 {
     UiFixture fx;
     Editor e(fx);
-    FakeSerialPort &port = *e.editorPort;
+    FakeSerialDevice &port = e.device;
     typeInto(box(&e.window, "Text1"), QStringLiteral("9")); // not committed: overwritten
     click(&e.window, "Command3");
     QCOMPARE(frameCaption(&e.window), QStringLiteral("now loading"));
@@ -713,7 +714,7 @@ void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls()
     old.ave = 5;
     fx.session.settings().params = old;
     Editor e(fx, language);
-    FakeSerialPort &port = *e.editorPort;
+    FakeSerialDevice &port = e.device;
     port.failOpen = failure == "open";
     click(&e.window, "Command3");
     if (failure != "open") {
@@ -748,24 +749,24 @@ void TestParameterEditor::loadIsRefusedWhileACycleWaitsOnThePort()
     UiFixture fx;
     Editor e(fx);
     // The Main window's port maps to the same device: its poll holds the line.
-    PortCycle poll;
-    QVERIFY(poll.start(e.mainPort.get(), {{QByteArray("R"), true}}));
+    QVERIFY(e.mainPort.startCycle({{QByteArray("R"), true}}, {}, nullptr, {}));
     typeInto(box(&e.window, "Text1"), QStringLiteral("42"));
     click(&e.window, "Command3");
     click(&e.window, "Command4");
-    QCOMPARE(e.editorPort->opens, 0);
+    QCOMPARE(e.device.opens, 1);
+    QCOMPARE(e.device.written, QByteArray("R"));
     QCOMPARE(frameCaption(&e.window), QString());
     QCOMPARE(fx.session.settings().params.senter, 0); // a refused Transmission commits nothing
     QVERIFY(fx.prompts.messages.isEmpty());
 
     // A second click while this window's own Load waits is refused as well.
-    e.mainPort->inject("1.234\r");
-    QVERIFY(!poll.isRunning());
+    e.device.inject("1.234\r");
+    QVERIFY(!e.mainPort.isBusy());
     click(&e.window, "Command3");
     click(&e.window, "Command3");
     click(&e.window, "Command4");
-    QCOMPARE(e.editorPort->opens, 1);
-    QCOMPARE(e.editorPort->written, QByteArray("P"));
+    QCOMPARE(e.device.opens, 2);
+    QCOMPARE(e.device.written, QByteArray("RP"));
     QCOMPARE(frameCaption(&e.window), QStringLiteral("now loading"));
 }
 
@@ -775,30 +776,30 @@ void TestParameterEditor::closingDuringALoadEndsItQuietly()
     Editor e(fx);
     e.window.show();
     click(&e.window, "Command3");
-    e.editorPort->inject("500\r");
-    QVERIFY(e.editorPort->isOpen());
+    e.device.inject("500\r");
+    QVERIFY(e.device.isOpen());
     e.window.close();
-    QVERIFY(!e.editorPort->isOpen());
-    QVERIFY(!PortCycle::isBusy(*e.editorPort));
+    QVERIFY(!e.device.isOpen());
+    QVERIFY(!e.editorPort.isBusy());
     QTest::qWait(50);
     QVERIFY(fx.prompts.messages.isEmpty());
     QCOMPARE(fx.session.settings().params.senter, 500); // stored before the close
-    QCOMPARE(e.editorPort->written, QByteArray("PH"));
+    QCOMPARE(e.device.written, QByteArray("PH"));
 }
 
 void TestParameterEditor::destroyingDuringALoadEndsItQuietly()
 {
     UiFixture fx;
-    auto editorPort = std::make_unique<FakeSerialPort>();
-    FakeSerialPort mainPort;
+    SerialPort editorPort(fx.lines), mainPort(fx.lines);
+    FakeSerialDevice &device = fx.device();
     {
-        ParameterEditor w(Language::Japanese, fx.context, editorPort.get(), &mainPort);
+        ParameterEditor w(Language::Japanese, fx.context, &editorPort, &mainPort);
         click(&w, "Command3");
-        QVERIFY(editorPort->isOpen());
+        QVERIFY(device.isOpen());
     }
-    QVERIFY(!editorPort->isOpen());
-    QVERIFY(!PortCycle::isBusy(*editorPort));
-    editorPort->inject("1\r"); // nobody listens any more
+    QVERIFY(!device.isOpen());
+    QVERIFY(!editorPort.isBusy());
+    device.inject("1\r"); // nobody listens any more
     QVERIFY(fx.prompts.messages.isEmpty());
 }
 
@@ -825,9 +826,10 @@ void TestParameterEditor::transmissionCommitsThenSends()
     child<QScrollBar>(&e.window, "VScroll1")->setValue(252); // digit 3
     child<QScrollBar>(&e.window, "VScroll2")->setValue(255); // digit 0
     click(&e.window, "Command4");
-    QCOMPARE(e.editorPort->written, bytes);
-    QCOMPARE(e.editorPort->opens, 1);
-    QVERIFY(!e.editorPort->isOpen());
+    QCOMPARE(e.device.written, bytes);
+    QCOMPARE(frameCaption(&e.window), QStringLiteral("Now Transmission")); // until sent
+    QTRY_VERIFY(!e.device.isOpen());
+    QCOMPARE(e.device.opens, 1);
     QCOMPARE(box(&e.window, "Text2")->text(), QStringLiteral("0"));
     QCOMPARE(frameCaption(&e.window), QString());
     QVERIFY(fx.prompts.messages.isEmpty());
@@ -855,15 +857,15 @@ void TestParameterEditor::aFailedTransmissionIsReported()
     QFETCH(QString, message);
     UiFixture fx;
     Editor e(fx, language);
-    e.editorPort->failOpen = failOpen;
-    e.editorPort->failWrite = !failOpen;
+    e.device.failOpen = failOpen;
+    e.device.failWrite = !failOpen;
     typeInto(box(&e.window, "Text1"), QStringLiteral("321"));
     click(&e.window, "Command4");
     QCOMPARE(fx.prompts.messages.size(), 1);
     QCOMPARE(fx.prompts.messages[0].text, message);
-    QVERIFY(fx.prompts.messages[0].detail.contains(QStringLiteral("fake:COM1")));
+    QVERIFY(fx.prompts.messages[0].detail.contains(fx.lines.devicePath(1)));
     QCOMPARE(frameCaption(&e.window), QString());
-    QVERIFY(!e.editorPort->isOpen());
+    QVERIFY(!e.device.isOpen());
     QCOMPARE(fx.session.settings().params.senter, 321); // committed before sending
 }
 

@@ -46,7 +46,7 @@ void TestPolling::closingTheWindowWhileAPollWaitsIsSafe()
     click(w.get(), "Command1");
     QTRY_VERIFY_WITH_TIMEOUT(w->monitor()->isPollRunning(), 3000);
     QPointer<SerialPort> port = w->mainPort();
-    QVERIFY(port->isOpen());
+    QVERIFY(port->line().device().isOpen());
     w->close();
     w.reset();
     QVERIFY(port.isNull());
@@ -132,7 +132,7 @@ void TestPolling::aSilentInstrumentGivesOneMessageAndTheIdleState()
         QVERIFY(child<QScrollBar>(w.get(), "VScroll1")->isEnabled());
         QVERIFY(!child<QPushButton>(w.get(), "Command2")->isEnabled());
         QVERIFY(!w->monitor()->isLogging());
-        QVERIFY(!w->mainPort()->isOpen());
+        QVERIFY(!w->mainPort()->line().device().isOpen());
         QVERIFY(text(w.get(), "Command1") != start);
     };
     click(w.get(), "Command1");

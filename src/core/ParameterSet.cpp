@@ -1,4 +1,4 @@
-#include "params/ParameterSet.h"
+#include "core/ParameterSet.h"
 
 #include <limits>
 

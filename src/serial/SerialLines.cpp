@@ -1,0 +1,85 @@
+#include "serial/SerialLines.h"
+
+#include "serial/PortMapping.h"
+#include "serial/QtSerialDevice.h"
+
+#include <QFileInfo>
+
+SerialLine::SerialLine(std::unique_ptr<SerialDevice> device, QObject *parent)
+    : QObject(parent), m_device(std::move(device))
+{
+    connect(&m_cycle, &PortCycle::finished, this, &SerialLine::onFinished);
+}
+
+SerialLine::~SerialLine()
+{
+    forgetRequester();
+    m_cycle.cancel();
+}
+
+bool SerialLine::start(const QString &path, qint32 baud, QList<Exchange> exchanges,
+                       ReplyHandler onReply, QObject *requester, FinishHandler onFinished)
+{
+    if (isBusy())
+        return false;
+    m_requester = requester;
+    m_onFinished = std::move(onFinished);
+    if (requester) {
+        // A window closed mid-wait: the cycle ends with it and nothing calls into it.
+        m_requesterGone = connect(requester, &QObject::destroyed, this, [this] {
+            forgetRequester();
+            m_cycle.cancel();
+        });
+    }
+    return m_cycle.start(m_device.get(), path, baud, std::move(exchanges), std::move(onReply));
+}
+
+void SerialLine::cancel(const QObject *requester)
+{
+    if (!isBusy() || m_requester.data() != requester)
+        return;
+    forgetRequester();
+    m_cycle.cancel();
+}
+
+void SerialLine::onFinished(const CycleResult &result)
+{
+    // The handler may start the next cycle: the line is free before it runs.
+    const FinishHandler handler = std::exchange(m_onFinished, {});
+    forgetRequester();
+    if (handler)
+        handler(result);
+}
+
+void SerialLine::forgetRequester()
+{
+    disconnect(m_requesterGone);
+    m_requester.clear();
+    m_onFinished = {};
+}
+
+SerialLines::SerialLines(ProgramFolder folder, DeviceFactory makeDevice, QObject *parent)
+    : QObject(parent), m_folder(std::move(folder)), m_makeDevice(std::move(makeDevice))
+{
+    if (!m_makeDevice)
+        m_makeDevice = [] { return std::make_unique<QtSerialDevice>(); };
+}
+
+SerialLines::~SerialLines() = default;
+
+QString SerialLines::devicePath(int portNumber) const
+{
+    return PortMapping::deviceFor(portNumber, m_folder);
+}
+
+SerialLine &SerialLines::lineFor(int portNumber)
+{
+    const QString path = devicePath(portNumber);
+    // Links to one device share its line; a dangling link is a line of its own.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString key = canonical.isEmpty() ? path : canonical;
+    auto &line = m_lines[key];
+    if (!line)
+        line = std::make_unique<SerialLine>(m_makeDevice());
+    return *line;
+}
