@@ -1,15 +1,17 @@
 // qsr540-sim: a simulated QSR540 on a pseudo-terminal. See --help for its use.
 
 #include "OutputLine.h"
+#include "PseudoTerminal.h"
+#include "ReplyShaper.h"
 #include "SimInstrument.h"
 #include "SimOptions.h"
+#include "SimReport.h"
 
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <iostream>
@@ -17,29 +19,12 @@
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace qsrsim {
 namespace {
 
-constexpr std::chrono::seconds valuePeriod{60};        // of the changing "R" value
-constexpr std::chrono::milliseconds floodTick{10};     // flood writes a burst this often
-constexpr std::size_t floodBurstUnpaced = 16;          // ~1600 characters a second
-constexpr std::chrono::milliseconds hangUpBackoff{50}; // if the master ever reports a hang-up
-constexpr std::string_view strayBytes = "#~";
-constexpr std::string_view floodPattern = "0123456789";
-
-void report(const std::string &line)
-{
-    std::cerr << "qsr540-sim: " << line << std::endl;
-}
-
-std::string systemError(const std::string &what)
-{
-    return what + ": " + std::strerror(errno);
-}
+constexpr std::chrono::seconds valuePeriod{60}; // of the changing "R" value
 
 class Simulator {
 public:
@@ -49,121 +34,28 @@ public:
     int run();
 
 private:
-    bool openTerminal();
-    bool createLink();
-    void removeLink();
     bool setUpSignals();
     void readRequests(Clock::time_point now);
-    void answer(std::string reply, Clock::time_point now);
-    void serviceFlood(Clock::time_point now);
     bool handleSignal(); // false: time to end
     void switchFaultFromControlFile();
     std::string measuredValue() const;
 
     Options m_options;
     Clock::time_point m_start = Clock::now();
-    int m_master = -1;
-    int m_slave = -1; // held for our whole life so client closes never hang up the master
     int m_signals = -1;
     int m_log = -1;
-    std::string m_slavePath;
-    bool m_linkCreated = false;
-    long long m_readsAnswered = 0;
-    bool m_flooding = false;
-    std::size_t m_floodPosition = 0;
-    Clock::time_point m_nextFlood{};
-    Clock::time_point m_masterQuietUntil{};
+    PseudoTerminal m_terminal;
     std::optional<OutputLine> m_line;
+    std::optional<ReplyShaper> m_replies;
     std::optional<SimInstrument> m_instrument;
 };
 
 Simulator::~Simulator()
 {
-    removeLink();
-    for (int fd : {m_log, m_signals, m_slave, m_master}) {
+    for (int fd : {m_log, m_signals}) {
         if (fd >= 0)
             ::close(fd);
     }
-}
-
-bool Simulator::openTerminal()
-{
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0) {
-        report(systemError("posix_openpt"));
-        return false;
-    }
-    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-        report(systemError("grantpt/unlockpt"));
-        return false;
-    }
-    const char *name = ::ptsname(m_master);
-    if (!name) {
-        report(systemError("ptsname"));
-        return false;
-    }
-    m_slavePath = name;
-    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_slave < 0) {
-        report(systemError("open " + m_slavePath));
-        return false;
-    }
-    termios tio{};
-    if (::tcgetattr(m_slave, &tio) != 0) {
-        report(systemError("tcgetattr"));
-        return false;
-    }
-    // Raw, above all without echo: an echo would feed our own replies back to us as requests.
-    ::cfmakeraw(&tio);
-    ::cfsetispeed(&tio, B9600);
-    ::cfsetospeed(&tio, B9600);
-    if (::tcsetattr(m_slave, TCSANOW, &tio) != 0) {
-        report(systemError("tcsetattr"));
-        return false;
-    }
-    const int flags = ::fcntl(m_master, F_GETFL);
-    if (flags < 0 || ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0) {
-        report(systemError("fcntl O_NONBLOCK"));
-        return false;
-    }
-    return true;
-}
-
-bool Simulator::createLink()
-{
-    if (m_options.linkPath.empty())
-        return true;
-    struct stat st {};
-    if (::lstat(m_options.linkPath.c_str(), &st) == 0) {
-        // Replace a link left by an earlier run, but never a real file or folder.
-        if (!S_ISLNK(st.st_mode)) {
-            report(m_options.linkPath + " exists and is not a symbolic link");
-            return false;
-        }
-        if (::unlink(m_options.linkPath.c_str()) != 0) {
-            report(systemError("unlink " + m_options.linkPath));
-            return false;
-        }
-    }
-    if (::symlink(m_slavePath.c_str(), m_options.linkPath.c_str()) != 0) {
-        report(systemError("symlink " + m_options.linkPath));
-        return false;
-    }
-    m_linkCreated = true;
-    return true;
-}
-
-void Simulator::removeLink()
-{
-    if (!m_linkCreated)
-        return;
-    m_linkCreated = false;
-    // A newer simulator may have taken the link over; leave that one alone.
-    char target[4096];
-    const ssize_t n = ::readlink(m_options.linkPath.c_str(), target, sizeof target - 1);
-    if (n < 0 || std::string(target, static_cast<std::size_t>(n)) != m_slavePath)
-        return;
-    ::unlink(m_options.linkPath.c_str());
 }
 
 bool Simulator::setUpSignals()
@@ -207,94 +99,19 @@ std::string Simulator::measuredValue() const
     return text;
 }
 
-void Simulator::answer(std::string reply, Clock::time_point now)
-{
-    const Fault fault = m_options.fault;
-    if (fault == Fault::Silent)
-        return;
-    if (m_options.stopAfter && m_readsAnswered >= *m_options.stopAfter)
-        return;
-    ++m_readsAnswered;
-
-    switch (fault) {
-    case Fault::NonNumber:
-        reply = "ERR\r";
-        break;
-    case Fault::Lf:
-        reply += "\r\n";
-        break;
-    case Fault::NoCr:
-        break;
-    case Fault::Stray:
-        reply = std::string(strayBytes) + reply + "\r";
-        break;
-    default:
-        reply += "\r";
-        break;
-    }
-    if (fault == Fault::OneChar)
-        reply.resize(1);
-
-    const Clock::time_point due = now + m_options.delay;
-    bool queued = true;
-    if (fault == Fault::Split && reply.size() > 2) {
-        queued = m_line->enqueue(reply.substr(0, 2), due) &&
-                 m_line->enqueue(reply.substr(2), due + m_options.splitGap);
-    } else {
-        queued = m_line->enqueue(reply, due);
-    }
-    if (!queued)
-        report("output queue full, reply dropped");
-    if (fault == Fault::Flood && !m_flooding) {
-        m_flooding = true;
-        m_nextFlood = due;
-    }
-}
-
 void Simulator::readRequests(Clock::time_point now)
 {
     char buffer[512];
-    while (true) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                // Cannot happen while we hold the slave open; never spin on it if it does.
-                report(systemError("read"));
-                m_masterQuietUntil = now + hangUpBackoff;
-            }
-            return;
-        }
-        if (n == 0)
-            return;
-        if (m_log >= 0 && ::write(m_log, buffer, static_cast<std::size_t>(n)) != n)
+    while (const std::size_t n = m_terminal.read(buffer, sizeof buffer, now)) {
+        if (m_log >= 0 && ::write(m_log, buffer, n) != static_cast<ssize_t>(n))
             report(systemError("write " + m_options.logPath));
-        for (ssize_t i = 0; i < n; ++i) {
+        for (std::size_t i = 0; i < n; ++i) {
             if (m_options.verbose)
                 report("received " + SimInstrument::describeByte(buffer[i]));
             if (auto reply = m_instrument->feed(buffer[i]))
-                answer(std::move(*reply), now);
+                m_replies->answer(std::move(*reply), now);
         }
     }
-}
-
-void Simulator::serviceFlood(Clock::time_point now)
-{
-    if (!m_flooding || m_options.fault != Fault::Flood) {
-        m_flooding = false;
-        return;
-    }
-    if (now < m_nextFlood || !m_line->isIdle())
-        return;
-    std::size_t burst = floodBurstUnpaced;
-    if (m_options.baud > 0)
-        burst = std::max<std::size_t>(1, static_cast<std::size_t>(m_options.baud) / 1000);
-    std::string bytes;
-    for (std::size_t i = 0; i < burst; ++i)
-        bytes.push_back(floodPattern[m_floodPosition++ % floodPattern.size()]);
-    m_line->writeOrDrop(bytes);
-    m_nextFlood = now + floodTick;
 }
 
 void Simulator::switchFaultFromControlFile()
@@ -316,9 +133,7 @@ void Simulator::switchFaultFromControlFile()
         report("control file names no fault kind: \"" + line + "\"");
         return;
     }
-    m_options.fault = *fault;
-    if (*fault != Fault::Flood)
-        m_flooding = false;
+    m_replies->setFault(*fault);
     std::cout << "fault " << faultName(*fault) << std::endl;
 }
 
@@ -336,7 +151,7 @@ bool Simulator::handleSignal()
 
 int Simulator::run()
 {
-    if (!setUpSignals() || !openTerminal())
+    if (!setUpSignals() || !m_terminal.open())
         return EXIT_FAILURE;
     if (!m_options.logPath.empty()) {
         m_log = ::open(m_options.logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
@@ -345,30 +160,32 @@ int Simulator::run()
             return EXIT_FAILURE;
         }
     }
-    if (!createLink())
+    if (!m_terminal.createLink(m_options.linkPath))
         return EXIT_FAILURE;
-    m_line.emplace(m_master, m_options.baud);
+    m_line.emplace(m_terminal.master(), m_options.baud);
+    m_replies.emplace(m_options, *m_line);
     m_instrument.emplace(
         m_options.parameters, [this] { return measuredValue(); }, report);
 
-    std::cout << m_slavePath << std::endl; // the ready line callers wait for
+    std::cout << m_terminal.slavePath() << std::endl; // the ready line callers wait for
 
     while (true) {
         Clock::time_point now = Clock::now();
-        serviceFlood(now);
+        const std::optional<Clock::time_point> nextFlood = m_replies->serviceFlood(now);
         std::optional<Clock::time_point> wake = m_line->service(now);
-        if (m_flooding && (!wake || m_nextFlood < *wake))
-            wake = m_nextFlood;
-        const bool masterQuiet = now < m_masterQuietUntil;
-        if (masterQuiet && (!wake || m_masterQuietUntil < *wake))
-            wake = m_masterQuietUntil;
+        if (nextFlood && (!wake || *nextFlood < *wake))
+            wake = nextFlood;
+        const std::optional<Clock::time_point> quietUntil = m_terminal.quietUntil(now);
+        if (quietUntil && (!wake || *quietUntil < *wake))
+            wake = quietUntil;
 
         int timeoutMs = -1;
         if (wake) {
             const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*wake - now);
             timeoutMs = static_cast<int>(std::max<long long>(0, wait.count()));
         }
-        pollfd fds[2] = {{m_signals, POLLIN, 0}, {masterQuiet ? -1 : m_master, POLLIN, 0}};
+        pollfd fds[2] = {{m_signals, POLLIN, 0},
+                         {quietUntil ? -1 : m_terminal.master(), POLLIN, 0}};
         const int ready = ::poll(fds, 2, timeoutMs);
         if (ready < 0) {
             if (errno == EINTR)
@@ -382,7 +199,7 @@ int Simulator::run()
         if (fds[1].revents & POLLIN)
             readRequests(now);
         else if (fds[1].revents & (POLLHUP | POLLERR))
-            m_masterQuietUntil = now + hangUpBackoff;
+            m_terminal.backOff(now);
     }
 }
 
