@@ -86,12 +86,10 @@ void checkConversion(QByteArrayView reply, char letter)
     const Protocol::ApplyResult result = Protocol::applyReply(values, letter, reply);
     const Protocol::ParameterCommand *command = Protocol::findCommand(letter);
     if (!result) {
-        FUZZ_CHECK(!result.reason.isEmpty());
         FUZZ_CHECK(values == before);
         return;
     }
     FUZZ_CHECK(command != nullptr);
-    FUZZ_CHECK(result.reason.isEmpty());
     for (int i = 0; i < ParameterSet::fieldCount; ++i) {
         const bool own = i >= command->field && i < command->field + command->fieldSpan;
         if (!own)

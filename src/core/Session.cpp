@@ -14,6 +14,7 @@ Session::OpenResult Session::openWindow(Language window,
     OpenResult out;
     out.ok = r.ok;
     out.recovered = r.recovered;
+    out.unwritable = r.unwritable;
     out.error = r.error;
     if (r.ok)
         m_settings = read;

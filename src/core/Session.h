@@ -25,8 +25,9 @@ public:
     // steps inside the same guarded sequence; false counts as a failed read.
     struct OpenResult {
         bool ok = false;
-        bool recovered = false; // the file was replaced by the defaults
-        QString error;          // why the start cannot go on
+        bool recovered = false;  // the file was replaced by the defaults
+        bool unwritable = false; // !ok: the defaults could not be written (else read back)
+        QString error;           // !ok: the file and the system's reason
     };
     OpenResult openWindow(Language window, const std::function<bool(const AppSettings &)> &apply);
 

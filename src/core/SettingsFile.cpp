@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 #include <array>
 #include <limits>
 #include <utility>
@@ -181,14 +183,13 @@ SettingsStore::LoadResult SettingsStore::load(SettingsRead kind, AppSettings &se
         result.recovered = true;
         QString writeError;
         if (!write(SettingsFile::defaultBytes(m_folder, kind), &writeError)) {
+            result.unwritable = true;
             result.error = writeError;
             return result;
         }
         record = readOnce(kind, settings.lang, apply, &why);
         if (!record) {
-            result.error = QStringLiteral("The settings file %1 cannot be used even after it was "
-                                          "replaced by the defaults: %2")
-                               .arg(shown(path()), why);
+            result.error = QStringLiteral("%1: %2").arg(shown(path()), why);
             return result;
         }
     }
@@ -202,7 +203,7 @@ std::optional<AppSettings> SettingsStore::readOnce(SettingsRead kind, const QStr
 {
     const QString file = path();
     if (QFileInfo(file).isDir()) {
-        *why = QStringLiteral("%1 is a folder").arg(shown(file));
+        *why = qt_error_string(EISDIR); // the system's words, in the system's language
         return std::nullopt;
     }
     QFile in(file);
@@ -216,7 +217,7 @@ std::optional<AppSettings> SettingsStore::readOnce(SettingsRead kind, const QStr
         return std::nullopt;
     }
     if (bytes.size() > maxFileBytes) {
-        *why = QStringLiteral("the file is too large to be a settings file");
+        *why = qt_error_string(EFBIG);
         return std::nullopt;
     }
     in.close();
@@ -245,7 +246,6 @@ bool SettingsStore::write(const QByteArray &bytes, QString *error) const
     const bool ok =
         out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
     if (!ok && error)
-        *error = QStringLiteral("The settings file %1 could not be written: %2")
-                     .arg(shown(file), out.errorString());
+        *error = QStringLiteral("%1: %2").arg(shown(file), out.errorString());
     return ok;
 }

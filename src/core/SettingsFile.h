@@ -46,9 +46,10 @@ std::optional<AppSettings> parse(const QByteArray &bytes, SettingsRead kind,
 class SettingsStore {
 public:
     struct LoadResult {
-        bool ok = false;        // settings hold the file's record
-        bool recovered = false; // the file was replaced by the defaults on the way
-        QString error;          // when !ok: why the start cannot go on
+        bool ok = false;         // settings hold the file's record
+        bool recovered = false;  // the file was replaced by the defaults on the way
+        bool unwritable = false; // when !ok: the defaults could not be written (else read)
+        QString error;           // when !ok: the file and the reason, as the system gives it
     };
     // Applies a parsed record (serial port number and line settings); false = rejected.
     using Apply = std::function<bool(const AppSettings &)>;
@@ -58,7 +59,7 @@ public:
     QString path() const;
 
     // Full write. On failure the old file is left as it was and error names the file and
-    // the reason.
+    // the system's reason.
     bool save(const AppSettings &settings, QString *error) const;
 
     // The guarded reading sequence: read, parse, apply. On any failure the defaults are

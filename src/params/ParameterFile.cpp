@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 namespace {
 
 // A parameter file is one short line; a file far larger is not one (and the open
@@ -72,9 +74,10 @@ int storeInto(const Values &values, ParameterSet &set)
 
 bool readFile(const QString &path, ParameterSet &inOut, QString *error)
 {
-    const QString cannot = QStringLiteral("The parameter file %1 cannot be read: %2");
+    // The message's headline says what failed; the detail is the file and the system's words.
+    const QString cannot = QStringLiteral("%1: %2");
     if (QFileInfo(path).isDir()) {
-        setError(error, cannot.arg(shown(path), QStringLiteral("it is a folder")));
+        setError(error, cannot.arg(shown(path), qt_error_string(EISDIR)));
         return false;
     }
     QFile in(path);
@@ -88,8 +91,7 @@ bool readFile(const QString &path, ParameterSet &inOut, QString *error)
         return false;
     }
     if (bytes.size() > maxFileBytes) {
-        setError(error, cannot.arg(shown(path), QStringLiteral("it is too large to be a "
-                                                               "parameter file")));
+        setError(error, cannot.arg(shown(path), qt_error_string(EFBIG)));
         return false;
     }
     storeInto(parse(bytes), inOut);
@@ -103,8 +105,7 @@ bool writeFile(const QString &path, const ParameterSet &set, QString *error)
     const bool ok =
         out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
     if (!ok)
-        setError(error, QStringLiteral("The parameter file %1 could not be written: %2")
-                            .arg(shown(path), out.errorString()));
+        setError(error, QStringLiteral("%1: %2").arg(shown(path), out.errorString()));
     return ok;
 }
 

@@ -83,18 +83,11 @@ QList<Exchange> loadExchanges()
     return out;
 }
 
-bool storeLoadReply(ParameterSet &set, int index, const QByteArray &reply, QString *reason)
+Protocol::ApplyResult storeLoadReply(ParameterSet &set, int index, const QByteArray &reply)
 {
-    if (index < 0 || index >= int(Protocol::parameterCommands.size())) {
-        if (reason)
-            *reason = QStringLiteral("A reply arrived that no request asked for.");
-        return false;
-    }
-    const auto result =
-        Protocol::applyReply(set, Protocol::parameterCommands[size_t(index)].readLetter, reply);
-    if (!result && reason)
-        *reason = result.reason;
-    return result.ok;
+    if (index < 0 || index >= int(Protocol::parameterCommands.size()))
+        return {Protocol::ReplyFault::Unasked, 0, {}};
+    return Protocol::applyReply(set, Protocol::parameterCommands[size_t(index)].readLetter, reply);
 }
 
 QList<Exchange> transmissionExchanges(const ParameterSet &set, bool detailed)

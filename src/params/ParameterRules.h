@@ -2,6 +2,7 @@
 
 #include "core/ParameterSet.h"
 #include "serial/Exchange.h"
+#include "serial/Protocol.h"
 
 #include <QByteArray>
 #include <QList>
@@ -75,9 +76,9 @@ void collectParameters(EditorControls &controls, ParameterSet &set);
 // Load: the fourteen read requests in command-table order, each awaiting its reply.
 QList<Exchange> loadExchanges();
 
-// Stores the reply to Load exchange `index` into `set` at once; false with a reason (and
-// nothing stored) when the reply is not a number or does not fit its field.
-bool storeLoadReply(ParameterSet &set, int index, const QByteArray &reply, QString *reason);
+// Stores the reply to Load exchange `index` into `set` at once; a fault (and nothing
+// stored) when the reply is not a number or does not fit its field.
+Protocol::ApplyResult storeLoadReply(ParameterSet &set, int index, const QByteArray &reply);
 
 // Transmission: the four standard writes, or all fourteen in the detailed view; none
 // awaits a reply.

@@ -40,6 +40,8 @@ QByteArrayView trimmed(QByteArrayView t)
 // The reply as a message may quote it: short, and without control characters.
 QString shown(QByteArrayView t)
 {
+    if (t.isEmpty())
+        return {};
     constexpr qsizetype limit = 24;
     QString s;
     for (char c : t.first(qMin(t.size(), limit)))
@@ -49,14 +51,9 @@ QString shown(QByteArrayView t)
     return QLatin1Char('"') + s + QLatin1Char('"');
 }
 
-ApplyResult failure(QString reason)
+ApplyResult failure(ReplyFault fault, char letter, QByteArrayView text = {})
 {
-    return {false, std::move(reason)};
-}
-
-QString about(const ParameterCommand &c)
-{
-    return QStringLiteral("Reply to %1").arg(QLatin1Char(c.readLetter));
+    return {fault, letter, shown(text)};
 }
 
 template <typename T> bool fits(qint64 v)
@@ -230,45 +227,41 @@ ApplyResult applyReply(ParameterSet &values, char letter, QByteArrayView reply)
 {
     const ParameterCommand *command = findCommand(letter);
     if (!command)
-        return failure(QStringLiteral("No parameter is read with \"%1\"").arg(QLatin1Char(letter)));
+        return failure(ReplyFault::UnknownLetter, letter);
     const ParameterCommand &c = *command;
 
     if (reply.size() >= maxReplyLength && !(reply.back() == cr || reply.back() == lf))
-        return failure(about(c) + QStringLiteral(" is too long (cut off)"));
+        return failure(ReplyFault::CutOff, c.readLetter);
     const QByteArrayView text = trimmed(reply);
     if (text.isEmpty())
-        return failure(about(c) + QStringLiteral(" is empty"));
+        return failure(ReplyFault::Empty, c.readLetter);
 
     const QString number = QString::fromLatin1(text);
     const std::optional<qint64> v = Numbers::toInteger(number);
     if (!v) {
-        if (Numbers::isNumber(number))
-            return failure(about(c) + QStringLiteral(" is too large: ") + shown(text));
-        return failure(about(c) + QStringLiteral(" is not a number: ") + shown(text));
+        return failure(Numbers::isNumber(number) ? ReplyFault::TooLarge : ReplyFault::NotNumber,
+                       c.readLetter, text);
     }
 
     const bool wide = c.field < ParameterSet::wideFieldCount;
-    if (wide ? !fits<qint32>(*v) : !fits<qint16>(*v)) {
-        const QString range = wide ? QStringLiteral(" is out of range (32-bit): ")
-                                   : QStringLiteral(" is out of range (-32768 to 32767): ");
-        return failure(about(c) + range + shown(text));
-    }
+    if (wide ? !fits<qint32>(*v) : !fits<qint16>(*v))
+        return failure(wide ? ReplyFault::OutOfRange32 : ReplyFault::OutOfRange16, c.readLetter,
+                       text);
 
     if (c.isMode()) {
         if (*v < 0)
-            return failure(about(c) + QStringLiteral(" does not give two MODE digits: ") +
-                           shown(text));
+            return failure(ReplyFault::NotModeDigits, c.readLetter, text);
         const QByteArray digits = QByteArray::number(*v);
         const bool stored = values.setField(c.field, digits.front() - '0') &&
                             values.setField(c.field + 1, digits.back() - '0');
         Q_ASSERT(stored);
         Q_UNUSED(stored);
-        return {true, {}};
+        return {};
     }
 
     if (!values.setField(c.field, *v))
-        return failure(about(c) + QStringLiteral(" does not fit its field: ") + shown(text));
-    return {true, {}};
+        return failure(ReplyFault::DoesNotFit, c.readLetter, text);
+    return {};
 }
 
 } // namespace Protocol

@@ -162,11 +162,28 @@ std::chrono::milliseconds replyTimeout(qint32 baud);
 
 // ---- Reply conversion -----------------------------------------------------------------
 
-struct ApplyResult {
-    bool ok = false;
-    QString reason; // short English text for the message box; empty on success
+// Why a reply was refused; the windows word it in their language.
+enum class ReplyFault {
+    None,
+    Unasked,       // no request of the cycle asked for it
+    UnknownLetter, // no parameter is read with the letter
+    CutOff,        // maxReplyLength characters or more without an end
+    Empty,
+    NotNumber,
+    TooLarge,      // a number beyond 64 bits
+    OutOfRange32,  // P, H, L beyond 32 bits
+    OutOfRange16,  // a list letter beyond 16 bits
+    NotModeDigits, // M negative
+    DoesNotFit,    // the field refused the value
+};
 
-    explicit operator bool() const { return ok; }
+struct ApplyResult {
+    ReplyFault fault = ReplyFault::None;
+    char letter = 0; // the read letter the reply answered
+    QString quoted;  // the reply as a message may quote it: short, printable, in quotes
+
+    bool ok() const { return fault == ReplyFault::None; }
+    explicit operator bool() const { return ok(); }
 };
 
 // Converts the reply to `letter` (read or write letter of a parameter) and stores it in

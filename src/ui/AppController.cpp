@@ -11,13 +11,9 @@ AppController::AppController(UiContext &context, QObject *parent)
 MainWindow *AppController::openWindow(Language language)
 {
     auto *window = new MainWindow(language, m_context);
-    QString error;
-    if (!window->Form_Load(&error)) {
-        m_context.prompts.message(
-            nullptr,
-            QStringLiteral("QSRLINK cannot start: the settings file %1 cannot be written.")
-                .arg(m_context.session.settingsPath()),
-            error);
+    MainWindow::StartFailure failure;
+    if (!window->Form_Load(&failure)) {
+        m_context.prompts.message(nullptr, failure.text, failure.detail);
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         delete window;
         return nullptr;

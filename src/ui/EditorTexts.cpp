@@ -53,6 +53,10 @@ EditorTexts englishEditor()
     t.fileNotRead = QStringLiteral("The parameter file could not be read. Nothing was changed.");
     t.fileNotWritten = QStringLiteral("The parameter file could not be written.");
     t.printFailed = QStringLiteral("The window could not be printed.");
+    t.printFaults = {QStringLiteral("There is nothing to print."),
+                     QStringLiteral("The printer %1 cannot be used."),
+                     QStringLiteral("The page could not be sent to the printer."),
+                     QStringLiteral("No default printer is set up on this computer.")};
     return t;
 }
 
@@ -97,6 +101,10 @@ EditorTexts japaneseEditor()
         QStringLiteral("パラメータファイルを読み込めませんでした。何も変更していません。");
     t.fileNotWritten = QStringLiteral("パラメータファイルを書き込めませんでした。");
     t.printFailed = QStringLiteral("印刷できませんでした。");
+    t.printFaults = {QStringLiteral("印刷するものがありません。"),
+                     QStringLiteral("プリンタ %1 を使用できません。"),
+                     QStringLiteral("ページをプリンタに送れませんでした。"),
+                     QStringLiteral("このコンピュータには通常使うプリンタが設定されていません。")};
     return t;
 }
 

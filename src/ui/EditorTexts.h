@@ -30,6 +30,8 @@ struct EditorTexts {
 
     // Failures the window reports; the reason goes to the message's detail.
     QString fileNotRead, fileNotWritten, printFailed;
+    // Why printing failed, by PrintFailure::Kind; %1 the printer.
+    std::array<QString, 4> printFaults;
 };
 
 const EditorTexts &editorTexts(Language language);

@@ -151,7 +151,7 @@ bool MainWindow::applySerialSettings(const AppSettings &s)
            m_mainPort->setCommPort(number) && m_mainPort->setSettings(line);
 }
 
-bool MainWindow::Form_Load(QString *error)
+bool MainWindow::Form_Load(StartFailure *failure)
 {
     setWindowTitle(Version::windowCaption());
     m_vscroll1->setValue(intervalMaximum);
@@ -162,8 +162,10 @@ bool MainWindow::Form_Load(QString *error)
     const Session::OpenResult r = m_context.session.openWindow(
         m_language, [this](const AppSettings &s) { return applySerialSettings(s); });
     if (!r.ok) {
-        if (error)
-            *error = r.error;
+        if (failure) {
+            const QString &text = r.unwritable ? m_texts.startNotWritten : m_texts.startNotRead;
+            *failure = {text.arg(m_context.session.settingsPath()), r.error};
+        }
         return false;
     }
     if (r.recovered)

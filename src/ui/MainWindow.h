@@ -29,8 +29,11 @@ public:
 
     // The window's load: reads the settings (with recovery), hands port and speed to the
     // editor's port and then to its own, fills the labels. False when the start cannot
-    // go on; `error` says why.
-    bool Form_Load(QString *error);
+    // go on; `failure` then holds the message, in the window's language, and its detail.
+    struct StartFailure {
+        QString text, detail;
+    };
+    bool Form_Load(StartFailure *failure);
 
     SerialPort *mainPort() const { return m_mainPort; }
     SerialPort *editorPort() const { return m_editorPort; }

@@ -346,7 +346,10 @@ void ParameterEditor::Command3_Click()
     startCycle(Operation::Load, m_texts.nowLoading, ParameterRules::loadExchanges(),
                [this](int index, const QByteArray &reply, QString *reason) {
                    // Stored at once: a later time-out keeps what already arrived.
-                   return ParameterRules::storeLoadReply(params(), index, reply, reason);
+                   const auto stored = ParameterRules::storeLoadReply(params(), index, reply);
+                   if (!stored && reason)
+                       *reason = replyFaultText(mainTexts(m_language), stored);
+                   return stored.ok();
                });
 }
 
@@ -466,9 +469,13 @@ void ParameterEditor::PRINT_Click()
     const qreal dotsPerMetre = m_client->logicalDpiX() * image.devicePixelRatio() / 0.0254;
     image.setDotsPerMeterX(qRound(dotsPerMetre));
     image.setDotsPerMeterY(qRound(dotsPerMetre));
-    QString error;
-    if (!m_printer->print(image, &error))
-        m_context.prompts.message(this, m_texts.printFailed, error);
+    PrintFailure failure;
+    if (!m_printer->print(image, &failure)) {
+        QString why = m_texts.printFaults[size_t(failure.kind)];
+        if (failure.kind == PrintFailure::PrinterUnusable)
+            why = why.arg(failure.printer);
+        m_context.prompts.message(this, m_texts.printFailed, why);
+    }
 }
 
 void ParameterEditor::CLOSE_Click()

@@ -7,24 +7,22 @@
 
 namespace {
 
-void setError(QString *error, const QString &text)
+bool fail(PrintFailure *failure, PrintFailure::Kind kind, const QString &printer = {})
 {
-    if (error)
-        *error = text;
+    if (failure)
+        *failure = {kind, printer};
+    return false;
 }
 
-bool paint(QPrinter &printer, const QImage &image, QString *error)
+bool paint(QPrinter &printer, const QImage &image, PrintFailure *failure)
 {
-    if (image.isNull()) {
-        setError(error, QStringLiteral("There is nothing to print."));
-        return false;
-    }
+    if (image.isNull())
+        return fail(failure, PrintFailure::NothingToPrint);
     QPainter painter;
     if (!painter.begin(&printer)) {
-        setError(error, QStringLiteral("The printer %1 cannot be used.")
-                            .arg(printer.outputFileName().isEmpty() ? printer.printerName()
-                                                                    : printer.outputFileName()));
-        return false;
+        return fail(failure, PrintFailure::PrinterUnusable,
+                    printer.outputFileName().isEmpty() ? printer.printerName()
+                                                       : printer.outputFileName());
     }
     // The window's size on paper as on the screen; a page too small shrinks it.
     const qreal metres = qreal(image.width()) / qMax(1, image.dotsPerMeterX());
@@ -36,30 +34,26 @@ bool paint(QPrinter &printer, const QImage &image, QString *error)
         size.scale(page.size(), Qt::KeepAspectRatio);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(QRectF(QPointF(0, 0), size), image);
-    if (!painter.end()) {
-        setError(error, QStringLiteral("The page could not be sent to the printer."));
-        return false;
-    }
+    if (!painter.end())
+        return fail(failure, PrintFailure::PageNotSent);
     return true;
 }
 
 } // namespace
 
-bool SystemPrinter::print(const QImage &image, QString *error)
+bool SystemPrinter::print(const QImage &image, PrintFailure *failure)
 {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        setError(error, QStringLiteral("No default printer is set up on this computer."));
-        return false;
-    }
+    if (info.isNull())
+        return fail(failure, PrintFailure::NoDefaultPrinter);
     QPrinter printer(info, QPrinter::HighResolution);
-    return paint(printer, image, error);
+    return paint(printer, image, failure);
 }
 
-bool PdfPrinter::print(const QImage &image, QString *error)
+bool PdfPrinter::print(const QImage &image, PrintFailure *failure)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(m_path);
-    return paint(printer, image, error);
+    return paint(printer, image, failure);
 }

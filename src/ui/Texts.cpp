@@ -31,6 +31,20 @@ MainTexts englishMain()
     t.logNotWritten = QStringLiteral("The log file could not be written. Saving has stopped.");
     t.outputDropped =
         QStringLiteral("%1 bytes waiting to be sent did not leave in time and were discarded.");
+    t.replyFaults = {QString(),
+                     QStringLiteral("A reply arrived that no request asked for."),
+                     QStringLiteral("No parameter is read with \"%1\"."),
+                     QStringLiteral("The reply to %1 is too long (cut off)."),
+                     QStringLiteral("The reply to %1 is empty."),
+                     QStringLiteral("The reply to %1 is not a number: %2"),
+                     QStringLiteral("The reply to %1 is too large: %2"),
+                     QStringLiteral("The reply to %1 is out of range (32-bit): %2"),
+                     QStringLiteral("The reply to %1 is out of range (-32768 to 32767): %2"),
+                     QStringLiteral("The reply to %1 does not give two MODE digits: %2"),
+                     QStringLiteral("The reply to %1 does not fit its field: %2")};
+    t.startNotWritten =
+        QStringLiteral("QSRLINK cannot start: the settings file %1 cannot be written.");
+    t.startNotRead = QStringLiteral("QSRLINK cannot start: the settings file %1 cannot be read.");
     return t;
 }
 
@@ -56,6 +70,20 @@ MainTexts japaneseMain()
     t.settingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
     t.logNotWritten = QStringLiteral("ログファイルに書き込めません。保存を停止しました。");
     t.outputDropped = QStringLiteral("送信待ちの %1 バイトが時間内に送信されず、破棄されました。");
+    t.replyFaults = {QString(),
+                     QStringLiteral("要求していない応答を受信しました。"),
+                     QStringLiteral("「%1」で読み出すパラメータはありません。"),
+                     QStringLiteral("%1 の応答が長すぎます（途中で切れています）。"),
+                     QStringLiteral("%1 の応答が空です。"),
+                     QStringLiteral("%1 の応答が数値ではありません: %2"),
+                     QStringLiteral("%1 の応答が大きすぎます: %2"),
+                     QStringLiteral("%1 の応答が範囲外です（32ビット）: %2"),
+                     QStringLiteral("%1 の応答が範囲外です（-32768～32767）: %2"),
+                     QStringLiteral("%1 の応答から測定モードの2桁が得られません: %2"),
+                     QStringLiteral("%1 の応答が項目に収まりません: %2")};
+    t.startNotWritten =
+        QStringLiteral("QSRLINK を起動できません: 設定ファイル %1 に書き込めません。");
+    t.startNotRead = QStringLiteral("QSRLINK を起動できません: 設定ファイル %1 を読み込めません。");
     return t;
 }
 
@@ -100,6 +128,17 @@ QString failureDetail(const MainTexts &texts, const CycleResult &result)
     default:
         return result.reason;
     }
+}
+
+QString replyFaultText(const MainTexts &texts, const Protocol::ApplyResult &result)
+{
+    const auto i = size_t(result.fault);
+    if (i >= texts.replyFaults.size())
+        return {};
+    QString text = texts.replyFaults[i];
+    if (text.contains(QLatin1String("%1")))
+        text = text.arg(QLatin1Char(result.letter));
+    return text.contains(QLatin1String("%2")) ? text.arg(result.quoted) : text;
 }
 
 const CommTexts &commTexts(Language language)

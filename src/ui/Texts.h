@@ -2,8 +2,11 @@
 
 #include "core/Language.h"
 #include "serial/Exchange.h"
+#include "serial/Protocol.h"
 
 #include <QString>
+
+#include <array>
 
 // Every text a window shows, per language, exactly as operators and their manuals know
 // them (the odd spellings included). Texts that stay English in the Japanese windows are
@@ -21,6 +24,10 @@ struct MainTexts {
     QString settingsNotWritten; // a failed write of the settings file
     QString logNotWritten;      // a failed write of the CSV log
     QString outputDropped;      // %1: bytes that never left for the instrument
+    // A refused reply, by Protocol::ReplyFault: %1 the letter it answered, %2 the reply.
+    std::array<QString, size_t(Protocol::ReplyFault::DoesNotFit) + 1> replyFaults;
+    // The program cannot start: %1 the settings file.
+    QString startNotWritten, startNotRead;
 };
 
 struct CommTexts {
@@ -33,6 +40,8 @@ const MainTexts &mainTexts(Language language);
 // time-out, the program's own reason in the window's language, or the system's reason as
 // the system gives it.
 QString failureDetail(const MainTexts &texts, const CycleResult &result);
+// Why a reply was refused, in the window's language.
+QString replyFaultText(const MainTexts &texts, const Protocol::ApplyResult &result);
 const CommTexts &commTexts(Language language);
 
 // Title of every message box the program shows.

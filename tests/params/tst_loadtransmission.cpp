@@ -146,7 +146,8 @@ void TestLoadTransmission::aLoadCutOffAfterThreeRepliesKeepsThemAndTheOldControl
     QVERIFY(b.waitIdle(int(PortCycle::waitBound(9600).count()) + 3000));
     QCOMPARE(b.fx.prompts.messages.size(), 1);
     QCOMPARE(b.fx.prompts.messages[0].text, QStringLiteral("communication error!"));
-    QCOMPARE(b.sim.receivedBytes(), QByteArray("PHLA")); // nothing after the silent "A"
+    QCOMPARE(b.fx.prompts.messages[0].detail, QString()); // a time-out says no more
+    QCOMPARE(b.sim.receivedBytes(), QByteArray("PHLA"));  // nothing after the silent "A"
 
     ParameterSet expected = old;
     expected.senter = 500;

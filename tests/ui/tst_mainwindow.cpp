@@ -87,6 +87,8 @@ private Q_SLOTS:
     void aSwitchThatCannotWriteTheFileIsReportedAndDoesNotSwitch();
     void closingWritesOnlyWhenLanguageMatchesTheWindow();
     void aStartThatCannotWriteDefaultsEndsWithAMessage();
+    void aFailedCycleIsToldInTheWindowsLanguage_data();
+    void aFailedCycleIsToldInTheWindowsLanguage();
     void versionBoxShowsTheVersion();
     void helpOpensThePageInTheProgramFolder();
     void aJapaneseFontIsInstalled();
@@ -436,7 +438,39 @@ void TestMainWindow::aStartThatCannotWriteDefaultsEndsWithAMessage()
     QCOMPARE(app.exitCode(), 1);
     QCOMPARE(mainWindows().size(), 0);
     QCOMPARE(fx.prompts.messages.size(), 1);
-    QVERIFY(fx.prompts.messages[0].text.contains(QStringLiteral("540comm.st")));
+    QCOMPARE(fx.prompts.messages[0].text,
+             QStringLiteral("QSRLINK cannot start: the settings file %1 cannot be written.")
+                 .arg(fx.settingsPath()));
+    QVERIFY(fx.prompts.messages[0].detail.startsWith(fx.settingsPath()));
+}
+
+void TestMainWindow::aFailedCycleIsToldInTheWindowsLanguage_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("detail");
+    const auto timedOut = int(CycleStatus::TimedOut), dropped = int(CycleStatus::OutputDropped);
+    QTest::newRow("time-out") << Language::Japanese << timedOut << QString();
+    QTest::newRow("dropped, English")
+        << Language::English << dropped
+        << "12 bytes waiting to be sent did not leave in time and were discarded.";
+    QTest::newRow("dropped, Japanese")
+        << Language::Japanese << dropped
+        << "送信待ちの 12 バイトが時間内に送信されず、破棄されました。";
+    QTest::newRow("system's reason")
+        << Language::Japanese << int(CycleStatus::LineFailed) << "/dev/ttyUSB0: Input/output error";
+}
+
+void TestMainWindow::aFailedCycleIsToldInTheWindowsLanguage()
+{
+    QFETCH(Language, language);
+    QFETCH(int, status);
+    QFETCH(QString, detail);
+    CycleResult r;
+    r.status = CycleStatus(status);
+    r.reason = QStringLiteral("/dev/ttyUSB0: Input/output error");
+    r.unsent = 12;
+    QCOMPARE(failureDetail(mainTexts(language), r), detail);
 }
 
 void TestMainWindow::versionBoxShowsTheVersion()

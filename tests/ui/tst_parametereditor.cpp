@@ -696,12 +696,17 @@ void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls_data()
     QTest::addColumn<Language>("language");
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("detail");
     QTest::newRow("line fails, English") << Language::English << "line"
-                                         << "communication error!";
+                                         << "communication error!"
+                                         << "adapter unplugged";
+    // The program's own reason in the window's language.
     QTest::newRow("bad reply, Japanese") << Language::Japanese << "reply"
-                                         << "通信設定があっていません!";
+                                         << "通信設定があっていません!"
+                                         << "A の応答が数値ではありません: \"ERR\"";
     QTest::newRow("open fails") << Language::English << "open"
-                                << "communication error!";
+                                << "communication error!"
+                                << "/dev/ttyS0: cannot open";
 }
 
 void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls()
@@ -709,6 +714,7 @@ void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls()
     QFETCH(Language, language);
     QFETCH(QString, failure);
     QFETCH(QString, message);
+    QFETCH(QString, detail);
     UiFixture fx;
     ParameterSet old;
     old.ave = 5;
@@ -727,7 +733,7 @@ void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls()
     }
     QCOMPARE(fx.prompts.messages.size(), 1);
     QCOMPARE(fx.prompts.messages[0].text, message);
-    QVERIFY(!fx.prompts.messages[0].detail.isEmpty());
+    QCOMPARE(fx.prompts.messages[0].detail, detail);
     QCOMPARE(frameCaption(&e.window), QString());
     QVERIFY(!port.isOpen());
     ParameterSet expected = old;
@@ -1043,7 +1049,8 @@ void TestParameterEditor::aFailedPrintIsReported()
     trigger(&e.window, "PRINT");
     QCOMPARE(fx.prompts.messages.size(), 1);
     QCOMPARE(fx.prompts.messages[0].text, QStringLiteral("印刷できませんでした。"));
-    QVERIFY(!fx.prompts.messages[0].detail.isEmpty());
+    QVERIFY2(fx.prompts.messages[0].detail.startsWith(QStringLiteral("プリンタ ")),
+             qPrintable(fx.prompts.messages[0].detail));
 
     // The system printer, when none is set up, says so.
     if (!QPrinterInfo::defaultPrinter().isNull())
@@ -1051,7 +1058,8 @@ void TestParameterEditor::aFailedPrintIsReported()
     e.window.setPrinter(nullptr);
     trigger(&e.window, "PRINT");
     QCOMPARE(fx.prompts.messages.size(), 2);
-    QVERIFY(fx.prompts.messages[1].detail.contains(QStringLiteral("printer")));
+    QCOMPARE(fx.prompts.messages[1].detail,
+             QStringLiteral("このコンピュータには通常使うプリンタが設定されていません。"));
 }
 
 void TestParameterEditor::commSetOpensTheSettingsDialogOfTheSameLanguage_data()
