@@ -16,6 +16,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -59,11 +60,12 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     buildControls();
     buildMenus();
 
-    // The client area below the menu bar is 4695 x 2835 twips, its top left at 3510, 5190.
-    const QSize client = Twips::size(4695, 2835);
-    centralWidget()->setMinimumSize(client);
-    setGeometry(QRect(QPoint(Twips::toPixels(3510), Twips::toPixels(5190)),
-                      QSize(client.width(), client.height() + menuBar()->sizeHint().height())));
+    // The stored place and size are the client area's, below the menu bar: the window
+    // starts a menu bar higher. The layout says how high the bar is at this width.
+    const QRect client = Twips::rect(3510, 5190, 4695, 2835);
+    resize(client.size());
+    layout()->activate();
+    setGeometry(client.adjusted(0, -centralWidget()->y(), 0, 0));
 }
 
 MainWindow::~MainWindow() = default;

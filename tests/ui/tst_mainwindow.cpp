@@ -74,6 +74,7 @@ private Q_SLOTS:
 
     void showsItsControlsAndTextsAfterLoad_data();
     void showsItsControlsAndTextsAfterLoad();
+    void opensItsClientAreaInPlaceAndMayShrink();
     void buildsTheWholeMenuTree_data();
     void buildsTheWholeMenuTree();
     void intervalLabelsRead100MinusTheScrollValue();
@@ -149,13 +150,28 @@ void TestMainWindow::showsItsControlsAndTextsAfterLoad()
     QCOMPARE(child<QScrollBar>(&w, "VScroll2")->geometry(), Twips::rect(3240, 2280, 255, 255));
     QCOMPARE(child<QLabel>(&w, "Label2")->pos(),
              QPoint(Twips::toPixels(1440), Twips::toPixels(480)));
-    QCOMPARE(w.centralWidget()->minimumSize(), Twips::size(4695, 2835));
     QCOMPARE(child<QLabel>(&w, "Label2")->font().pointSizeF(), 27.75);
 
     // Focus order: the two buttons, then the two interval selectors.
     QCOMPARE(tabStops(&w), (QStringList{"Command1", "Command2", "VScroll1", "VScroll2"}));
     for (const char *label : {"Label1", "Label2", "Label7"})
         QCOMPARE(child<QWidget>(&w, label)->focusPolicy(), Qt::NoFocus);
+}
+
+void TestMainWindow::opensItsClientAreaInPlaceAndMayShrink()
+{
+    for (Language language : {Language::English, Language::Japanese}) {
+        UiFixture fx;
+        MainWindow w(language, fx.context);
+        w.show();
+        // The stored place and size are the client area's, below the menu bar.
+        const QWidget *client = w.centralWidget();
+        QCOMPARE(QRect(client->mapToGlobal(QPoint()), client->size()),
+                 Twips::rect(3510, 5190, 4695, 2835));
+        const QSize half = w.size() / 2;
+        w.resize(half);
+        QCOMPARE(w.size(), half);
+    }
 }
 
 void TestMainWindow::buildsTheWholeMenuTree_data()
