@@ -3,6 +3,7 @@
 #include "params/ParameterFile.h"
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
+#include "ui/CaptionFrame.h"
 #include "ui/CommDialog.h"
 #include "ui/Controls.h"
 #include "ui/Printer.h"
@@ -108,7 +109,7 @@ void ParameterEditor::buildControls()
     m_command5 = Controls::button(m_client, "Command5", m_texts.ok, g.sideButtonLeft, 1200,
                                   g.sideButtonWidth, 495);
 
-    m_frame1 = new QGroupBox(m_client);
+    m_frame1 = new CaptionFrame(m_client);
     m_frame1->setObjectName(QStringLiteral("Frame1"));
     m_frame1->setGeometry(Twips::rect(240, 120, g.frameWidth, frameStandardHeight));
 

@@ -103,6 +103,7 @@ private Q_SLOTS:
     void buildsItsMenus();
     void placesControlsInTwips_data();
     void placesControlsInTwips();
+    void aCaptionInTheFrameBorderMovesNothing();
     void tabOrderFollowsTheLayout_data();
     void tabOrderFollowsTheLayout();
     void viewToggleSwitchesLayoutAndBack_data();
@@ -335,6 +336,25 @@ void TestParameterEditor::placesControlsInTwips()
     QCOMPARE(child<QLabel>(w, "Label15")->pos(),
              QPoint(Twips::toPixels(240), Twips::toPixels(5400)));
     QCOMPARE(child<QScrollBar>(w, "VScroll2")->geometry(), Twips::rect(3600, 2160, 255, 255));
+}
+
+void TestParameterEditor::aCaptionInTheFrameBorderMovesNothing()
+{
+    for (Language language : {Language::English, Language::Japanese}) {
+        UiFixture fx;
+        Editor e(fx, language);
+        e.window.show();
+        auto *frame = child<QGroupBox>(&e.window, "Frame1");
+        // The caption goes in the top border: from the buttons' top down, nothing moves.
+        const QImage bare = frame->grab().toImage();
+        frame->setTitle(editorTexts(language).nowTransmission);
+        const QImage captioned = frame->grab().toImage();
+        const QRect below = bare.rect().adjusted(0, child<QWidget>(frame, "Command3")->y(), 0, 0);
+        QVERIFY(captioned != bare);
+        QCOMPARE(captioned.copy(below), bare.copy(below));
+        frame->setTitle(QString());
+        QCOMPARE(frame->grab().toImage(), bare);
+    }
 }
 
 void TestParameterEditor::tabOrderFollowsTheLayout_data()
