@@ -2,6 +2,7 @@
 
 #include "ui/Twips.h"
 
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -9,6 +10,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
+
+#include <algorithm>
 
 namespace Controls {
 
@@ -81,6 +85,26 @@ void shrinkToFit(QLabel *label, QSize size)
         font.setPointSizeF(font.pointSizeF() - 0.5);
     if (font != label->font())
         label->setFont(font);
+}
+
+void fitToItems(QComboBox *list, int maxWidth)
+{
+    // The ink, not the advance: a full-width bracket ends in blank space that may be cut.
+    const QFontMetrics metrics = list->fontMetrics();
+    int text = 0;
+    for (int i = 0; i < list->count(); ++i) {
+        const QRect ink = metrics.tightBoundingRect(list->itemText(i));
+        text = std::max(text, ink.x() + ink.width());
+    }
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.editable = list->isEditable();
+    option.frame = list->hasFrame();
+    const int need =
+        list->style()
+            ->sizeFromContents(QStyle::CT_ComboBox, &option, QSize(text, list->height()), list)
+            .width();
+    list->resize(std::max(list->width(), std::min(need, maxWidth)), list->height());
 }
 
 void centre(QWidget *window, const QWidget *owner)

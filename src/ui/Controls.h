@@ -4,6 +4,7 @@
 #include <QString>
 
 class QAction;
+class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -32,6 +33,9 @@ void setAutoSizedText(QLabel *label, const QString &text);
 // pixel size (a text the original font could not fit would otherwise run into its
 // neighbour or be cut off). Leaves a fitting label alone.
 void shrinkToFit(QLabel *label, QSize size);
+// Widens a drop-down list until its longest item shows whole (its popup is never narrower
+// than the list), but not past `maxWidth` pixels, the edge of what holds it. Never narrows.
+void fitToItems(QComboBox *list, int maxWidth);
 // Centres a top-level window on the screen it is on, or on `owner` when given.
 void centre(QWidget *window, const QWidget *owner = nullptr);
 

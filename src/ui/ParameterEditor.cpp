@@ -154,6 +154,7 @@ void ParameterEditor::buildControls()
         list->addItems(m_texts.listItems[i]);
         list->setCurrentIndex(-1);
         list->setGeometry(Twips::rect(valueLeft, listTops[i], g.listWidth, listHeight));
+        Controls::fitToItems(list, m_frame1->contentsRect().right() + 1 - list->x());
         m_lists[i] = list;
     }
 

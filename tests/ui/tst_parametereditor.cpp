@@ -5,6 +5,7 @@
 #include "ui/Printer.h"
 #include "ui/Twips.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
@@ -15,6 +16,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyleOptionComboBox>
 
 Q_DECLARE_METATYPE(Language)
 
@@ -103,7 +105,7 @@ private Q_SLOTS:
     void buildsItsMenus();
     void placesControlsInTwips_data();
     void placesControlsInTwips();
-    void aCaptionInTheFrameBorderMovesNothing();
+    void frameCaptionAndListItemsFitWithoutMovingAnything();
     void tabOrderFollowsTheLayout_data();
     void tabOrderFollowsTheLayout();
     void viewToggleSwitchesLayoutAndBack_data();
@@ -338,7 +340,7 @@ void TestParameterEditor::placesControlsInTwips()
     QCOMPARE(child<QScrollBar>(w, "VScroll2")->geometry(), Twips::rect(3600, 2160, 255, 255));
 }
 
-void TestParameterEditor::aCaptionInTheFrameBorderMovesNothing()
+void TestParameterEditor::frameCaptionAndListItemsFitWithoutMovingAnything()
 {
     for (Language language : {Language::English, Language::Japanese}) {
         UiFixture fx;
@@ -354,6 +356,23 @@ void TestParameterEditor::aCaptionInTheFrameBorderMovesNothing()
         QCOMPARE(captioned.copy(below), bare.copy(below));
         frame->setTitle(QString());
         QCOMPARE(frame->grab().toImage(), bare);
+
+        // Every item shows whole in its list, which stays inside the frame. A closed list
+        // draws its item 1 pixel in from each side of its field.
+        for (QComboBox *list : frame->findChildren<QComboBox *>()) {
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                              QStyle::SC_ComboBoxEditField, list);
+            for (int i = 0; i < list->count(); ++i) {
+                const QRect ink = list->fontMetrics().tightBoundingRect(list->itemText(i));
+                QVERIFY2(ink.right() + 1 <= field.width() - 2, qPrintable(list->itemText(i)));
+            }
+            QCOMPARE_LE(list->geometry().right(), frame->contentsRect().right());
+            list->showPopup();
+            QCOMPARE_GE(list->view()->window()->width(), list->width());
+            list->hidePopup();
+        }
     }
 }
 
