@@ -68,14 +68,9 @@ double toMs(nanoseconds n)
     return std::chrono::duration<double, std::milli>(n).count();
 }
 
-// The program's COM1 at 9600,N,8,1 in `folder`, on serial lines of its own, as the Main
-// window's port is.
+// The program's COM1 in `folder` with a port's defaults (9600,N,8,1), on lines of its own.
 struct ProgramPort {
-    explicit ProgramPort(const QString &folder) : lines(ProgramFolder::at(folder)), port(lines)
-    {
-        port.setCommPort(1);
-        port.setSettings(QStringLiteral("9600,N,8,1"));
-    }
+    explicit ProgramPort(const QString &folder) : lines(ProgramFolder::at(folder)), port(lines) {}
     SerialLines lines;
     SerialPort port;
 };
