@@ -228,6 +228,12 @@ void ParameterEditor::keyPressEvent(QKeyEvent *event)
 
 void ParameterEditor::done(int result)
 {
+    if (m_operation == Operation::Transmission) {
+        // What was handed to the line goes out before the window closes, and a failure is
+        // still told: the window closes when the Transmission has ended.
+        m_closeWhenSent = result;
+        return;
+    }
     cancelCycle();
     if (!m_closed) {
         m_closed = true;

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class Printer;
 class QComboBox;
@@ -101,6 +102,7 @@ private:
     std::unique_ptr<Printer> m_systemPrinter;
     Printer *m_printer = nullptr;
     Operation m_operation = Operation::None; // the cycle of ours on the line, if any
+    std::optional<int> m_closeWhenSent;      // closing waits for a Transmission to end
     QPointer<SerialLine> m_line;             // the line it runs on
 
     QMenuBar *m_menuBar = nullptr;

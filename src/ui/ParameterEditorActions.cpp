@@ -96,13 +96,14 @@ void ParameterEditor::onCycleFinished(const CycleResult &result)
     if (result.status == CycleStatus::Ok) {
         if (operation == Operation::Load)
             ShowParameters();
-        m_frame1->setTitle(QString());
-        return;
+    } else {
+        // Fields a Load stored before the failure stay; the controls keep what they showed.
+        const MainTexts &texts = mainTexts(m_language);
+        m_context.prompts.message(this, texts.communicationError, failureDetail(texts, result));
     }
-    // Fields a Load stored before the failure stay; the controls keep what they showed.
-    const MainTexts &texts = mainTexts(m_language);
-    m_context.prompts.message(this, texts.communicationError, failureDetail(texts, result));
     m_frame1->setTitle(QString());
+    if (const auto close = std::exchange(m_closeWhenSent, std::nullopt))
+        done(*close);
 }
 
 // ---- File menu ----------------------------------------------------------------------

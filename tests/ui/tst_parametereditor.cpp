@@ -128,6 +128,7 @@ private Q_SLOTS:
     void destroyingDuringALoadEndsItQuietly();
     void transmissionCommitsThenSends_data();
     void transmissionCommitsThenSends();
+    void closingDuringATransmissionWaitsUntilItIsSent();
     void aFailedTransmissionIsReported_data();
     void aFailedTransmissionIsReported();
     void saveThenOpenRoundTrips();
@@ -884,6 +885,21 @@ void TestParameterEditor::transmissionCommitsThenSends()
     expected.mode1 = 3;
     expected.mode2 = 0;
     QCOMPARE(fx.session.settings().params, expected);
+}
+
+void TestParameterEditor::closingDuringATransmissionWaitsUntilItIsSent()
+{
+    UiFixture fx;
+    Editor e(fx);
+    e.device.lineBaud = 600; // "p0\rh0\rl0\ra0\r" takes 200 ms on the line
+    e.window.show();
+    click(&e.window, "Command4");
+    click(&e.window, "Command5");
+    QVERIFY(e.window.isVisible());
+    QTRY_VERIFY(!e.window.isVisible());
+    QCOMPARE(e.device.sent(), QByteArray("p0\rh0\rl0\ra0\r"));
+    QCOMPARE(e.device.discarded, 0);
+    QVERIFY(fx.prompts.messages.isEmpty());
 }
 
 void TestParameterEditor::aFailedTransmissionIsReported_data()
