@@ -30,13 +30,6 @@ PortCycle::~PortCycle()
     cancel();
 }
 
-PortCycle::ms PortCycle::lineTime(qint64 bytes, qint32 baud)
-{
-    constexpr qint64 bitsPerCharacter = 10; // start, 8 data, stop
-    const qint64 speed = std::max<qint32>(baud, 1);
-    return ms((std::max<qint64>(bytes, 0) * bitsPerCharacter * 1000 + speed - 1) / speed);
-}
-
 bool PortCycle::start(SerialDevice *device, const QString &path, qint32 baud,
                       QList<Exchange> exchanges, ReplyHandler onReply)
 {

@@ -41,7 +41,7 @@ public:
     // WaitForReply's bound: 2 s plus 20 characters at the line speed.
     static ms waitBound(qint32 baud) { return Protocol::replyTimeout(baud); }
     // Time `bytes` take on the line at `baud` (10 bits a character), rounded up.
-    static ms lineTime(qint64 bytes, qint32 baud);
+    static ms lineTime(qint64 bytes, qint32 baud) { return Protocol::lineTime(bytes, baud); }
     // Allowance beyond the line time for the driver and adapter to hand the bytes out.
     static constexpr ms drainMargin{500};
 

@@ -2,6 +2,7 @@
 
 #include "core/Numbers.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -214,11 +215,16 @@ void ReplyAssembler::reset()
 
 // ---- Wait bound -----------------------------------------------------------------------
 
-std::chrono::milliseconds replyTimeout(qint32 baud)
+std::chrono::milliseconds lineTime(qint64 bytes, qint32 baud)
 {
     const qint64 speed = baud > 0 ? baud : slowestBaud;
-    const qint64 bitMs = qint64(replyTimeoutCharacters) * bitsPerCharacter * 1000;
-    return replyTimeoutBase + std::chrono::milliseconds((bitMs + speed - 1) / speed);
+    const qint64 bitMs = std::max<qint64>(bytes, 0) * bitsPerCharacter * 1000;
+    return std::chrono::milliseconds((bitMs + speed - 1) / speed);
+}
+
+std::chrono::milliseconds replyTimeout(qint32 baud)
+{
+    return replyTimeoutBase + lineTime(replyTimeoutCharacters, baud);
 }
 
 // ---- Reply conversion -----------------------------------------------------------------

@@ -152,8 +152,13 @@ private:
 
 // ---- Wait bound -----------------------------------------------------------------------
 
+// Time `bytes` characters take on the line at `baud` (10 bits a character: start, 8 data,
+// stop), rounded up to whole milliseconds. A speed that is not positive is taken as 300,
+// the slowest the instrument offers.
+std::chrono::milliseconds lineTime(qint64 bytes, qint32 baud);
+
 // Longest wall-clock wait for one reply: replyTimeoutBase plus the time of
-// replyTimeoutCharacters characters at `baud` (10 bits a character: start, 8 data, stop),
+// the line time of replyTimeoutCharacters characters at `baud`.
 // rounded up to whole milliseconds. A speed that is not positive is taken as 300, the
 // slowest the instrument offers. The one place this bound is set.
 inline constexpr std::chrono::milliseconds replyTimeoutBase{2000};
