@@ -7,13 +7,14 @@
 
 ProgramFolder ProgramFolder::forRunningProgram()
 {
-    ProgramFolder f;
-    f.install = QCoreApplication::applicationDirPath();
-    f.data = f.install;
-    if (!QFileInfo(f.install).isWritable()) {
-        const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        if (!perUser.isEmpty() && QDir().mkpath(perUser))
-            f.data = perUser;
-    }
-    return f;
+    return choose(QCoreApplication::applicationDirPath(),
+                  QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+ProgramFolder ProgramFolder::choose(const QString &programFolder, const QString &perUser)
+{
+    if (QFileInfo(join(programFolder, QString::fromLatin1(portableMarker))).isFile())
+        return at(programFolder);
+    QDir().mkpath(perUser);
+    return {programFolder, perUser};
 }

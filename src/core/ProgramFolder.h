@@ -3,16 +3,27 @@
 #include <QString>
 
 // Where the program keeps its files.
-//  install: the folder that holds the executable; the help page and the ports/ links live there.
-//  data:    the settings file and the default log and parameter files. The install folder
-//           when it is writable, otherwise the per-user application data folder (a system-wide
-//           install), created on demand.
+//  install: the folder that holds the executable; the help page lives there.
+//  data:    the settings file, the default log and parameter files and the ports/ links.
+//
+// A program folder that holds a file named "portable" (the build writes one into its bin/)
+// is also the data folder, as the program has always kept its files beside itself. Any
+// other program folder, an installed one above all, is never written to, whoever runs the
+// program (root included, for whom a system folder is writable): the data folder is then
+// the per-user application data folder, created on demand.
 struct ProgramFolder {
     QString install;
     QString data;
 
+    // The marker file that makes a program folder its own data folder.
+    static constexpr const char *portableMarker = "portable";
+
     // Computed from the running executable (needs a QCoreApplication).
     static ProgramFolder forRunningProgram();
+    // The choice for a program folder, with perUser as the data folder of an installed
+    // program. perUser is created when it is chosen; when that fails it stays the data
+    // folder all the same, and writing the settings there is reported as it fails.
+    static ProgramFolder choose(const QString &programFolder, const QString &perUser);
     // Both roles in one folder, as for a program run from its build folder (and in tests).
     static ProgramFolder at(const QString &folder) { return {folder, folder}; }
 
