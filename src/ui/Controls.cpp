@@ -1,5 +1,6 @@
 #include "ui/Controls.h"
 
+#include "ui/ScreenFit.h"
 #include "ui/Twips.h"
 
 #include <QComboBox>
@@ -119,6 +120,7 @@ void centre(QWidget *window, const QWidget *owner)
         return;
     const QRect frame = window->frameGeometry();
     window->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    ScreenFit::keepOnScreen(window); // centred on its owner it may reach past an edge
 }
 
 } // namespace Controls

@@ -36,7 +36,8 @@ void shrinkToFit(QLabel *label, QSize size);
 // Widens a drop-down list until its longest item shows whole (its popup is never narrower
 // than the list), but not past `maxWidth` pixels, the edge of what holds it. Never narrows.
 void fitToItems(QComboBox *list, int maxWidth);
-// Centres a top-level window on the screen it is on, or on `owner` when given.
+// Centres a top-level window on the screen it is on, or on `owner` when given, and keeps it
+// on the screen.
 void centre(QWidget *window, const QWidget *owner = nullptr);
 
 } // namespace Controls

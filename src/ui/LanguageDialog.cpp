@@ -1,9 +1,11 @@
 #include "ui/LanguageDialog.h"
 
 #include "ui/Controls.h"
+#include "ui/ScreenFit.h"
 #include "ui/Twips.h"
 
 #include <QPushButton>
+#include <QShowEvent>
 
 LanguageDialog::LanguageDialog(QString &lang, QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -27,4 +29,11 @@ LanguageDialog::LanguageDialog(QString &lang, QWidget *parent)
         accept();
     });
     japanese->setFocus();
+}
+
+void LanguageDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        ScreenFit::keepOnScreen(this);
 }

@@ -9,6 +9,9 @@ class LanguageDialog : public QDialog {
 public:
     explicit LanguageDialog(QString &lang, QWidget *parent = nullptr);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     QString &m_lang;
 };

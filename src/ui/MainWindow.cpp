@@ -11,6 +11,7 @@
 #include "ui/LanguageDialog.h"
 #include "ui/ParameterEditor.h"
 #include "ui/Prompts.h"
+#include "ui/ScreenFit.h"
 #include "ui/Twips.h"
 #include "ui/VersionBox.h"
 
@@ -20,6 +21,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShowEvent>
 
 namespace {
 
@@ -324,6 +326,15 @@ void MainWindow::ver_Click()
 {
     VersionBox box(this);
     box.exec();
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // The fixed place suits a 96 dpi screen of ordinary size; on a small or scaled screen the
+    // window would reach past the edge.
+    if (!event->spontaneous())
+        ScreenFit::keepOnScreen(this);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

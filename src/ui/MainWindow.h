@@ -49,6 +49,7 @@ Q_SIGNALS:
     void closed(bool settingsOk);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

@@ -9,10 +9,12 @@
 #include "ui/CommDialog.h"
 #include "ui/Printer.h"
 #include "ui/Prompts.h"
+#include "ui/ScreenFit.h"
 #include "ui/Texts.h"
 
 #include <QGroupBox>
 #include <QImage>
+#include <QLayout>
 #include <QPushButton>
 #include <QWidget>
 
@@ -22,6 +24,11 @@ void ParameterEditor::Command1_Click()
 {
     m_detailed = !m_detailed;
     applyLayout();
+    // Grown, the window may now reach past the bottom of the screen.
+    if (m_detailed && isVisible()) {
+        layout()->activate();
+        ScreenFit::keepOnScreen(this);
+    }
 }
 
 void ParameterEditor::Command3_Click()
