@@ -48,6 +48,7 @@ EditorTexts englishEditor()
     t.menuClose = QStringLiteral("Close(&C)");
     t.menuEdit = QStringLiteral("Edit(&E)");
     t.menuCommSet = QStringLiteral("Comm_Set(&C)");
+    t.menuDetails = QStringLiteral("Details/Standard(&D)");
     t.openFilter = QStringLiteral("テキストファイル(*.txt)|*.txt|全てのファイル(*.*)|*.*");
     t.saveFilter = QStringLiteral("*.txt");
     t.fileNotRead = QStringLiteral("The parameter file could not be read. Nothing was changed.");
@@ -97,6 +98,7 @@ EditorTexts japaneseEditor()
     t.menuClose = QStringLiteral("閉じる(&C)");
     t.menuEdit = QStringLiteral("設定(&E)");
     t.menuCommSet = QStringLiteral("Comm(&C)");
+    t.menuDetails = QStringLiteral("全表示/隠す(&D)");
     t.fileNotRead =
         QStringLiteral("パラメータファイルを読み込めませんでした。何も変更していません。");
     t.fileNotWritten = QStringLiteral("パラメータファイルを書き込めませんでした。");

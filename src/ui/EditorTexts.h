@@ -26,6 +26,7 @@ struct EditorTexts {
 
     QString menuFile, menuOpen, menuSaveAsDialog, menuSave, menuPrint, menuClose;
     QString menuEdit, menuCommSet;
+    QString menuDetails;            // the layout button's work, from the keyboard
     QString openFilter, saveFilter; // file-dialog filters, the same in both languages
 
     // Failures the window reports; the reason goes to the message's detail.

@@ -189,6 +189,9 @@ void ParameterEditor::buildMenus()
     edit->setObjectName(QStringLiteral("EDIT"));
     connect(Controls::menuItem(edit, "COMM_SET", m_texts.menuCommSet), &QAction::triggered, this,
             &ParameterEditor::COMM_SET_Click);
+    // The layout button is not a tab stop; this item reaches it from the keyboard.
+    connect(Controls::menuItem(edit, "DETAILS", m_texts.menuDetails), &QAction::triggered, this,
+            &ParameterEditor::Command1_Click);
 }
 
 void ParameterEditor::applyLayout()

@@ -147,6 +147,21 @@ inline QString text(QWidget *w, const char *name)
     return QStringLiteral("<missing %1>").arg(QLatin1String(name));
 }
 
+// The names of the widgets Tab reaches in order, from `from` round to it again.
+inline QStringList tabWalk(QWidget *window, QWidget *from)
+{
+    QStringList out;
+    from->setFocus();
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *now = QApplication::focusWidget();
+        if (!now || now == from || !window->isAncestorOf(now))
+            break;
+        out << now->objectName();
+    }
+    return QStringList{from->objectName()} + out;
+}
+
 inline void click(QWidget *w, const char *button)
 {
     QTest::mouseClick(child<QPushButton>(w, button), Qt::LeftButton);

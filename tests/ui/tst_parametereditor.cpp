@@ -67,21 +67,6 @@ QString reply(qint32 v)
     return QString::number(v) + u'\r';
 }
 
-// The names of the widgets Tab reaches in order, starting after `from`.
-QStringList tabWalk(QWidget *window, QWidget *from)
-{
-    QStringList out;
-    from->setFocus();
-    for (int i = 0; i < 40; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QWidget *now = QApplication::focusWidget();
-        if (!now || now == from || !window->isAncestorOf(now))
-            break;
-        out << now->objectName();
-    }
-    return QStringList{from->objectName()} + out;
-}
-
 struct Editor {
     explicit Editor(UiFixture &fx, Language language = Language::English)
         : editorPort(fx.lines), mainPort(fx.lines), device(fx.device()),
@@ -256,11 +241,12 @@ void TestParameterEditor::buildsItsMenus_data()
     QTest::addColumn<Language>("language");
     QTest::addColumn<QStringList>("tree");
     QTest::newRow("English") << Language::English
-                             << QStringList{"FILE=File(&F)",          "  OPEN=Open(&O)",
-                                            "  SAVE=Save_As...(&A)",  "  SAVE_AS=Save(&S)",
-                                            "  PRINT=Print(&P)",      "  HIFN=",
-                                            "  CLOSE=Close(&C)",      "EDIT=Edit(&E)",
-                                            "  COMM_SET=Comm_Set(&C)"};
+                             << QStringList{
+                                    "FILE=File(&F)",           "  OPEN=Open(&O)",
+                                    "  SAVE=Save_As...(&A)",   "  SAVE_AS=Save(&S)",
+                                    "  PRINT=Print(&P)",       "  HIFN=",
+                                    "  CLOSE=Close(&C)",       "EDIT=Edit(&E)",
+                                    "  COMM_SET=Comm_Set(&C)", "  DETAILS=Details/Standard(&D)"};
     QTest::newRow("Japanese") << Language::Japanese << QStringList{"FILE=ファイル(&F)",
                                                                    "  OPEN=開く(&O)",
                                                                    "  SAVE=名前をつけて保存(&A)",
@@ -269,7 +255,8 @@ void TestParameterEditor::buildsItsMenus_data()
                                                                    "  HIFN=",
                                                                    "  CLOSE=閉じる(&C)",
                                                                    "EDIT=設定(&E)",
-                                                                   "  COMM_SET=Comm(&C)"};
+                                                                   "  COMM_SET=Comm(&C)",
+                                                                   "  DETAILS=全表示/隠す(&D)"};
 }
 
 void TestParameterEditor::buildsItsMenus()
