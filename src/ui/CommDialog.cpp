@@ -100,9 +100,9 @@ void CommDialog::showEvent(QShowEvent *event)
 
 void CommDialog::keyPressEvent(QKeyEvent *event)
 {
-    // Neither button answers Escape or Enter by itself.
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
+    // Enter presses neither button. Escape closes the dialog as Cancel does, as it closes
+    // the Language dialog: nothing is applied.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->ignore();
         return;
     }

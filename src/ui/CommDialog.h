@@ -10,7 +10,7 @@ class SerialPort;
 
 // The Communication settings dialog, English (Form7) or Japanese (Form3): port COM1..COM7
 // and one of seven speeds. Ok applies the choice to the editor's port, then the Main
-// window's, then the settings; Cancel and the close box apply nothing. A list with no
+// window's, then the settings; Cancel, Escape and the close box apply nothing. A list with no
 // selection (a stored value outside it) applies nothing for that list.
 class CommDialog : public QDialog {
     Q_OBJECT

@@ -92,18 +92,20 @@ private Q_SLOTS:
     {
         UiFixture fx;
         const AppSettings before = fx.session.settings();
-        for (int way = 0; way < 2; ++way) {
+        for (int way = 0; way < 3; ++way) {
             Ports ports(fx);
             CommDialog d(Language::Japanese, fx.context, &ports.editor, &ports.main);
             d.show();
             child<QComboBox>(&d, "Combo1")->setCurrentIndex(5);
             child<QComboBox>(&d, "Combo2")->setCurrentIndex(0);
-            QTest::keyClick(&d, Qt::Key_Escape);
-            QVERIFY(d.isVisible()); // Escape is not Cancel
+            QTest::keyClick(&d, Qt::Key_Return);
+            QVERIFY(d.isVisible()); // Enter presses neither button
             if (way == 0)
                 QTest::mouseClick(child<QPushButton>(&d, "Command2"), Qt::LeftButton);
-            else
+            else if (way == 1)
                 d.close();
+            else
+                QTest::keyClick(child<QComboBox>(&d, "Combo2"), Qt::Key_Escape);
             QVERIFY(!d.isVisible());
             QCOMPARE(ports.editor.commPort(), 1);
             QCOMPARE(ports.main.settings(), QStringLiteral("9600,N,8,1"));
