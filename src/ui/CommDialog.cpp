@@ -37,18 +37,20 @@ CommDialog::CommDialog(Language language, UiContext &context, SerialPort *editor
     setWindowTitle(t.caption);
     setFixedSize(Twips::size(3465, 3120));
 
-    Controls::label(this, "Label2", t.port, 480, 360);
+    QLabel *portLabel = Controls::label(this, "Label2", t.port, 480, 360);
     m_combo1 = pickList(this, "Combo1",
                         {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
                          QStringLiteral("COM4"), QStringLiteral("COM5"), QStringLiteral("COM6"),
                          QStringLiteral("COM7")},
                         1440, 360);
-    Controls::label(this, "Label3", t.baudRate, 480, 960);
+    QLabel *speedLabel = Controls::label(this, "Label3", t.baudRate, 480, 960);
     m_combo2 = pickList(this, "Combo2",
                         {QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"),
                          QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
                          QStringLiteral("19200")},
                         1440, 960);
+    Controls::nameField(portLabel, m_combo1);
+    Controls::nameField(speedLabel, m_combo2);
     QLabel *conditions =
         Controls::label(this, "Label1", QStringLiteral("other condition"), 480, 1440, 2055, 735);
     conditions->setAlignment(Qt::AlignLeft | Qt::AlignTop);

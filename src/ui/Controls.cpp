@@ -123,4 +123,24 @@ void centre(QWidget *window, const QWidget *owner)
     ScreenFit::keepOnScreen(window); // centred on its owner it may reach past an edge
 }
 
+void nameField(QLabel *label, QWidget *field)
+{
+    field->setAccessibleName(withoutAccessKey(label->text()));
+    if (!label->text().contains(u'&'))
+        label->setBuddy(field);
+}
+
+QString withoutAccessKey(const QString &caption)
+{
+    QString out;
+    out.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            out += caption[i];
+        else if (i + 1 < caption.size() && caption[i + 1] == u'&')
+            out += caption[++i];
+    }
+    return out;
+}
+
 } // namespace Controls

@@ -39,5 +39,11 @@ void fitToItems(QComboBox *list, int maxWidth);
 // Centres a top-level window on the screen it is on, or on `owner` when given, and keeps it
 // on the screen.
 void centre(QWidget *window, const QWidget *owner = nullptr);
+// Lets the label name `field` for screen readers (its text without the access-key
+// ampersand) and makes it the field's buddy, but only while that adds no access key: a
+// label whose text has an ampersand keeps no buddy, so the keys stay as they are.
+void nameField(QLabel *label, QWidget *field);
+// A caption as read aloud: "&&" stands for "&", any other ampersand marks the access key.
+QString withoutAccessKey(const QString &caption);
 
 } // namespace Controls

@@ -99,8 +99,8 @@ void MainWindow::buildControls()
     connect(m_command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
     connect(m_command2, &QPushButton::clicked, this, &MainWindow::Command2_Click);
 
-    Controls::label(client, "Label8", m_texts.commInterval, 840, 1920);
-    Controls::label(client, "Label10", m_texts.saveInterval, 3000, 1920);
+    QLabel *label8 = Controls::label(client, "Label8", m_texts.commInterval, 840, 1920);
+    QLabel *label10 = Controls::label(client, "Label10", m_texts.saveInterval, 3000, 1920);
     m_label7 = Controls::label(client, "Label7", QStringLiteral("1"), 1080, 2280);
     m_vscroll1 = Controls::scrollBar(client, "VScroll1", intervalMaximum, 1200, 2280);
     Controls::label(client, "Label9", m_texts.sec, 1560, 2280);
@@ -108,6 +108,8 @@ void MainWindow::buildControls()
     m_vscroll2 = Controls::scrollBar(client, "VScroll2", intervalMaximum, 3240, 2280);
     Controls::label(client, "Label11", m_texts.sec, 3600, 2280);
 
+    Controls::nameField(label8, m_vscroll1);
+    Controls::nameField(label10, m_vscroll2);
     connect(m_vscroll1, &QScrollBar::valueChanged, this, &MainWindow::VScroll1_Change);
     connect(m_vscroll2, &QScrollBar::valueChanged, this, &MainWindow::VScroll2_Change);
 

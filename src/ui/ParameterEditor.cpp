@@ -112,11 +112,13 @@ void ParameterEditor::buildControls()
                                   g.command4Width, 375);
 
     for (size_t i = 0; i < m_limitBoxes.size(); ++i) {
-        Controls::label(m_frame1, limitLabelNames[i], m_texts.limitLabels[i], 240, limitTops[i]);
+        QLabel *rowLabel = Controls::label(m_frame1, limitLabelNames[i], m_texts.limitLabels[i],
+                                           240, limitTops[i]);
         auto *box = new QLineEdit(QStringLiteral("0"), m_frame1);
         box->setObjectName(QLatin1String(limitBoxNames[i]));
         box->setMaxLength(ParameterRules::textMaxLength);
         box->setGeometry(Twips::rect(valueLeft, limitTops[i], g.textWidth, textHeight));
+        Controls::nameField(rowLabel, box);
         m_limitBoxes[i] = box;
     }
     connect(m_limitBoxes[0], &QLineEdit::textChanged, this, &ParameterEditor::Text1_Change);
@@ -132,6 +134,11 @@ void ParameterEditor::buildControls()
         Controls::scrollBar(m_frame1, "VScroll2", ParameterRules::modeScrollMaximum, 3600, modeTop);
     for (QLabel *digit : {m_label13, m_label16})
         digit->setAlignment(Qt::AlignCenter);
+    // One row label for both digits, read aloud as "MODE 1" and "MODE 2".
+    Controls::nameField(m_label5, m_vscroll1);
+    const QString mode = m_vscroll1->accessibleName();
+    m_vscroll1->setAccessibleName(mode + QStringLiteral(" 1"));
+    m_vscroll2->setAccessibleName(mode + QStringLiteral(" 2"));
     connect(m_vscroll1, &QScrollBar::valueChanged, this, &ParameterEditor::VScroll1_Change);
     connect(m_vscroll2, &QScrollBar::valueChanged, this, &ParameterEditor::VScroll2_Change);
 
@@ -149,6 +156,7 @@ void ParameterEditor::buildControls()
         list->setCurrentIndex(-1);
         list->setGeometry(Twips::rect(valueLeft, listTops[i], g.listWidth, listHeight));
         Controls::fitToItems(list, m_frame1->contentsRect().right() + 1 - list->x());
+        Controls::nameField(rowLabel, list);
         m_lists[i] = list;
     }
 

@@ -1,8 +1,12 @@
-// Window rules that need no window: keeping a window inside the screen's available area.
+// Window rules that need no window: keeping a window inside the screen's available area, and
+// captions as a screen reader reads them.
+#include "ui/Controls.h"
 #include "ui/ScreenFit.h"
 
 #include <QRect>
 #include <QTest>
+
+#include <utility>
 
 class TestUiHelpers : public QObject {
     Q_OBJECT
@@ -35,6 +39,19 @@ private Q_SLOTS:
         const QRect fitted = ScreenFit::fitInside(window, area);
         QCOMPARE(fitted.topLeft(), placed);
         QCOMPARE(fitted.size(), window.size());
+    }
+
+    void captionsReadWithoutTheAccessKeyMark()
+    {
+        const std::pair<const char *, const char *> cases[] = {{"REF PRESET", "REF PRESET"},
+                                                               {"Comm_Set(&C)", "Comm_Set(C)"},
+                                                               {"&File", "File"},
+                                                               {"Save && Exit", "Save & Exit"},
+                                                               {"&&&A", "&A"},
+                                                               {"D.P.&", "D.P."}};
+        for (const auto &[caption, read] : cases)
+            QCOMPARE(Controls::withoutAccessKey(QString::fromUtf8(caption)),
+                     QString::fromUtf8(read));
     }
 };
 
