@@ -11,6 +11,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qsrlink"));
+    // Desktops match the running windows to the installed desktop entry, and take the
+    // application icon from it; no window icon is set for the application here.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.qsrlink.qsrlink"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const ProgramFolder folder = ProgramFolder::forRunningProgram();

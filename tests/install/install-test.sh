@@ -32,10 +32,11 @@ program_dir=$prefix/libexec/qsrlink
 for f in libexec/qsrlink/qsrlink libexec/qsrlink/qsr540-sim; do
   [[ -f $prefix/$f && -x $prefix/$f ]] || fail "$f is not an installed program"
 done
-for f in libexec/qsrlink/qsr540_comm.html share/applications/qsrlink.desktop \
-  share/metainfo/qsrlink.metainfo.xml share/icons/hicolor/32x32/apps/qsrlink.png; do
-  [[ -f $prefix/$f ]] || fail "$f is missing"
-done
+id=io.github.qsrlink.qsrlink
+desktop=$prefix/share/applications/$id.desktop
+metainfo=$prefix/share/metainfo/$id.metainfo.xml
+icons=$prefix/share/icons/hicolor
+[[ -f $program_dir/qsr540_comm.html ]] || fail "the help page is missing"
 # bin/ holds relative links into the program folder, so the help page is found beside the
 # executable the link resolves to, whatever the prefix.
 for p in qsrlink qsr540-sim; do
@@ -49,13 +50,36 @@ done
 [[ ! -e $program_dir/portable ]] || fail "the portable marker was installed"
 "$prefix/bin/qsr540-sim" --help | grep -q -- '--link PATH' || fail "qsr540-sim --help"
 
-# The icon: a 32 x 32 PNG (width and height are the IHDR's bytes 16..23).
-size=$(od -An -tu1 -j16 -N8 "$prefix/share/icons/hicolor/32x32/apps/qsrlink.png" | tr -s ' ')
-[[ $size == " 0 0 0 32 0 0 0 32" ]] || fail "icon size bytes:$size"
-grep -qx 'Exec=qsrlink' "$prefix/share/applications/qsrlink.desktop" || fail "desktop Exec"
-grep -qx 'Icon=qsrlink' "$prefix/share/applications/qsrlink.desktop" || fail "desktop Icon"
+# The icons: a PNG of each size (width and height are the IHDR's bytes 16..23) and the SVG.
+for size in 16 32 48 64 128 256; do
+  png=$icons/${size}x$size/apps/$id.png
+  [[ -f $png ]] || fail "no $size px icon"
+  dims=$(od -An -tu4 --endian=big -j16 -N8 "$png" | tr -s ' ')
+  [[ $dims == " $size $size" ]] || fail "$size px icon is$dims"
+done
+grep -q '<svg ' "$icons/scalable/apps/$id.svg" || fail "no scalable icon"
+
+grep -qx 'Exec=qsrlink' "$desktop" || fail "desktop Exec"
+grep -qx "Icon=$id" "$desktop" || fail "desktop Icon"
 if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$prefix/share/applications/qsrlink.desktop" || fail "desktop entry"
+  desktop-file-validate "$desktop" || fail "desktop entry"
+fi
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --strict --no-net --no-color "$metainfo" >"$tmp/validate.txt" 2>&1 ||
+    fail "metainfo: $(cat "$tmp/validate.txt")"
+  # A software centre's catalogue entry, as a distribution composes it from the installed
+  # files: the component with its icon found in the hicolor theme (appstream-compose).
+  if appstreamcli compose --help >/dev/null 2>&1; then
+    appstreamcli compose --no-net --no-color --print-report=full --prefix=/ --origin=qsrlink \
+      --result-root="$tmp/catalogue" "$prefix" >"$tmp/compose.txt" 2>&1 ||
+      fail "compose: $(cat "$tmp/compose.txt")"
+    catalogue=$(zcat "$tmp/catalogue/share/swcatalog/xml/qsrlink.xml.gz") ||
+      fail "no catalogue: $(cat "$tmp/compose.txt")"
+    grep -qF "<id>$id</id>" <<<"$catalogue" || fail "$id is not in the catalogue"
+    grep -qF "<icon type=\"cached\" width=\"64\" height=\"64\">$id.png</icon>" <<<"$catalogue" ||
+      fail "catalogue entry without a 64 px icon: $(cat "$tmp/compose.txt")"
+    [[ -f $tmp/catalogue/share/swcatalog/icons/qsrlink/64x64/$id.png ]] || fail "no cached icon"
+  fi
 fi
 
 # Start it as an installed program with a fresh home, as whoever runs the test: for root

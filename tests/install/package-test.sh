@@ -33,9 +33,11 @@ grep -q 'fonts-noto-cjk' <<<"$(field Recommends)" || fail "Recommends: $(field R
 
 # Paths (and link targets) without permissions, owner, size and date.
 contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }')
+id=io.github.qsrlink.qsrlink
 for f in ./usr/libexec/qsrlink/qsrlink ./usr/libexec/qsrlink/qsr540-sim \
-  ./usr/libexec/qsrlink/qsr540_comm.html ./usr/share/applications/qsrlink.desktop \
-  ./usr/share/metainfo/qsrlink.metainfo.xml ./usr/share/icons/hicolor/32x32/apps/qsrlink.png \
+  ./usr/libexec/qsrlink/qsr540_comm.html ./usr/share/applications/$id.desktop \
+  ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/32x32/apps/$id.png \
+  ./usr/share/icons/hicolor/256x256/apps/$id.png ./usr/share/icons/hicolor/scalable/apps/$id.svg \
   "./usr/bin/qsrlink -> ../libexec/qsrlink/qsrlink" \
   "./usr/bin/qsr540-sim -> ../libexec/qsrlink/qsr540-sim"; do
   grep -qxF "$f" <<<"$contents" || fail "package lacks $f"

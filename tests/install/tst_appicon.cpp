@@ -5,14 +5,16 @@
 #include <QSet>
 #include <QtTest>
 
-// The program's icon: the compiled-in picture, the packaged PNG and the hand-drawn XPM it
-// is made from, and which Main window shows it.
+// The program's icon: the compiled-in picture, the packaged PNGs, the hand-drawn XPM the
+// 32 px one is made from, and which Main window shows it.
 class TestAppIcon : public QObject {
     Q_OBJECT
 private slots:
     void pictureIs32By32WithAtMost16Colours_data();
     void pictureIs32By32WithAtMost16Colours();
     void packagedPngMatchesItsDrawing();
+    void everySizeShowsTheDrawing_data();
+    void everySizeShowsTheDrawing();
     void onlyTheEnglishMainWindowCarriesIt_data();
     void onlyTheEnglishMainWindowCarriesIt();
 };
@@ -70,6 +72,40 @@ void TestAppIcon::packagedPngMatchesItsDrawing()
     QVERIFY(!drawing.isNull());
     QCOMPARE(png, drawing);
     QCOMPARE(argb(QString::fromLatin1(AppIcon::resourcePath)), drawing);
+}
+
+void TestAppIcon::everySizeShowsTheDrawing_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 48, 64, 128, 256})
+        QTest::newRow(qPrintable(QString::number(size))) << size;
+}
+
+void TestAppIcon::everySizeShowsTheDrawing()
+{
+    // The other sizes are rendered from qsrlink.svg by packaging/make-icon; the SVG is drawn
+    // after the XPM. Compared at 16 px, where the finer drawing blurs into the same picture.
+    QFETCH(int, size);
+    const QImage image = argb(packaging + QStringLiteral("/qsrlink-%1.png").arg(size));
+    QCOMPARE(image.size(), QSize(size, size));
+    QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    QCOMPARE(qAlpha(image.pixel(size - 1, size - 1)), 0);
+
+    const auto at16 = [](const QImage &i) {
+        return i.scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    const QImage shown = at16(image);
+    const QImage drawing = at16(argb(packaging + QStringLiteral("/qsrlink.xpm")));
+    double difference = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const QRgb a = shown.pixel(x, y);
+            const QRgb b = drawing.pixel(x, y);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b)) + std::abs(qAlpha(a) - qAlpha(b));
+        }
+    difference /= 16 * 16 * 4 * 255.0;
+    QVERIFY2(difference < 0.1, qPrintable(QString::number(difference)));
 }
 
 void TestAppIcon::onlyTheEnglishMainWindowCarriesIt_data()

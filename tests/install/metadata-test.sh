@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The package's texts, checked in the source tree: links into the repository's main branch
+# name files that exist, the release notes are at the program's version, one component id is
+# used throughout.
+# Usage: metadata-test.sh SOURCE_DIR VERSION
+set -euo pipefail
+src=$1
+version=$2
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Pages on github.com and raw files, wherever the program, its packaging and its documents
+# give them.
+links=$(grep -rIhoE \
+  'https://(github\.com/qsrlink/qsrlink/blob/main|raw\.githubusercontent\.com/qsrlink/qsrlink/main)/[^]"<>)[:space:]]+' \
+  "$src"/{packaging,docs,src,tools} "$src/README.md" | sort -u)
+count=0
+while read -r url; do
+  path=${url#https://github.com/qsrlink/qsrlink/blob/main/}
+  path=${path#https://raw.githubusercontent.com/qsrlink/qsrlink/main/}
+  [[ -f $src/$path ]] || fail "$url names no file of the repository"
+  count=$((count + 1))
+done <<<"$links"
+# The help page and four screenshots at least: a pattern that finds nothing fails here.
+((count >= 5)) || fail "only $count links into the repository found"
+
+metainfo=$src/packaging/io.github.qsrlink.qsrlink.metainfo.xml
+newest=$(grep -m1 -oE '<release version="[^"]+"' "$metainfo" | cut -d'"' -f2)
+[[ $newest == "$version" ]] || fail "metainfo's newest release is $newest, not $version"
+
+# One component id names the desktop entry, the metainfo, the icon and the running program.
+id=io.github.qsrlink.qsrlink
+grep -qx "Icon=$id" "$src/packaging/$id.desktop" || fail "desktop entry's Icon"
+for element in "<id>$id</id>" "<launchable type=\"desktop-id\">$id.desktop</launchable>" \
+  "<icon type=\"stock\">$id</icon>"; do
+  grep -qF "$element" "$metainfo" || fail "metainfo lacks $element"
+done
+grep -qF "setDesktopFileName(QStringLiteral(\"$id\"))" "$src/src/app/main.cpp" ||
+  fail "the program does not name its desktop entry $id"
+
+echo "PASS: $count links into the repository; release $version; component id $id"
