@@ -36,7 +36,11 @@ id=io.github.qsrlink.qsrlink
 desktop=$prefix/share/applications/$id.desktop
 metainfo=$prefix/share/metainfo/$id.metainfo.xml
 icons=$prefix/share/icons/hicolor
-[[ -f $program_dir/qsr540_comm.html ]] || fail "the help page is missing"
+for f in libexec/qsrlink/qsr540_comm.html share/man/man1/qsrlink.1.gz \
+  share/man/man1/qsr540-sim.1.gz share/doc/qsrlink/copyright \
+  share/doc/qsrlink/changelog.Debian.gz; do
+  [[ -f $prefix/$f ]] || fail "$f is missing"
+done
 # bin/ holds relative links into the program folder, so the help page is found beside the
 # executable the link resolves to, whatever the prefix.
 for p in qsrlink qsr540-sim; do
@@ -48,7 +52,12 @@ for p in qsrlink qsr540-sim; do
 done
 # The build's portable marker stays in the build: an installed program is never portable.
 [[ ! -e $program_dir/portable ]] || fail "the portable marker was installed"
-"$prefix/bin/qsr540-sim" --help | grep -q -- '--link PATH' || fail "qsr540-sim --help"
+# The simulator's manual page lists the options its --help does.
+options() { tr -d '\\' | grep -oE '^ *(\.BI? )?--[a-z-]+' | sed -E 's/^ *(\.BI? )?//' | sort; }
+listed=$("$prefix/bin/qsr540-sim" --help | options)
+documented=$(zcat "$prefix/share/man/man1/qsr540-sim.1.gz" | options)
+grep -qx -- '--link' <<<"$listed" || fail "qsr540-sim --help: $listed"
+[[ $listed == "$documented" ]] || fail "qsr540-sim(1) lists $documented, --help $listed"
 
 # The icons: a PNG of each size (width and height are the IHDR's bytes 16..23) and the SVG.
 for size in 16 32 48 64 128 256; do

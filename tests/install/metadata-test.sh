@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The package's texts, checked in the source tree: links into the repository's main branch
 # name files that exist, the release notes are at the program's version, one component id is
-# used throughout.
+# used throughout, the copyright file carries LICENSE's terms, and the manual pages format
+# without warnings.
 # Usage: metadata-test.sh SOURCE_DIR VERSION
 set -euo pipefail
 src=$1
@@ -40,4 +41,18 @@ done
 grep -qF "setDesktopFileName(QStringLiteral(\"$id\"))" "$src/src/app/main.cpp" ||
   fail "the program does not name its desktop entry $id"
 
-echo "PASS: $count links into the repository; release $version; component id $id"
+# The copyright file's Expat text is LICENSE's, from "Permission" to the end.
+license=$(sed -n '/^Permission/,$p' "$src/LICENSE")
+copyright=$(sed -n '/^License: Expat$/,$p' "$src/packaging/copyright" | sed -n '/^ /p' |
+  sed 's/^ //; s/^\.$//')
+[[ $license == "$copyright" ]] || fail "packaging/copyright's Expat text differs from LICENSE"
+grep -qx 'Copyright (c) 2026 QSRLINK developers' "$src/LICENSE" || fail "LICENSE copyright line"
+grep -qx 'Copyright: 2026 QSRLINK developers' "$src/packaging/copyright" || fail "copyright holder"
+
+if command -v man >/dev/null; then
+  for page in "$src"/docs/man/*.1; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [[ -z $warnings ]] || fail "$(basename "$page"): $warnings"
+  done
+fi
+echo "PASS: $count links into the repository; release $version; copyright; manual pages"

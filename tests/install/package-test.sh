@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build and checks its fields and contents.
-# Usage: package-test.sh BUILD_DIR VERSION
+# Usage: package-test.sh BUILD_DIR
 set -euo pipefail
 build=$1
-version=$2
+src=$(dirname "$0")/../..
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/qsrlink-deb.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 fail() {
@@ -12,6 +12,8 @@ fail() {
 }
 
 command -v dpkg-shlibdeps >/dev/null || fail "dpkg-shlibdeps is missing (Debian package dpkg-dev)"
+# The package's version is the changelog's newest entry's.
+version=$(dpkg-parsechangelog -l "$src/packaging/changelog" -S Version)
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" 2>&1 ||
   fail "cpack: $(cat "$tmp/cpack.log")"
 debs=("$tmp"/qsrlink_"$version"_*.deb)
@@ -24,6 +26,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Architecture) == "$(dpkg --print-architecture)" ]] || fail "Architecture"
 [[ $(field Section) == science ]] || fail "Section: $(field Section)"
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
+long=$(field Description | awk 'length > 79')
+[[ -z $long ]] || fail "description lines over 80 columns: $long"
 depends=$(field Depends)
 for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
   libqt6printsupport6; do
@@ -38,6 +42,9 @@ for f in ./usr/libexec/qsrlink/qsrlink ./usr/libexec/qsrlink/qsr540-sim \
   ./usr/libexec/qsrlink/qsr540_comm.html ./usr/share/applications/$id.desktop \
   ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/32x32/apps/$id.png \
   ./usr/share/icons/hicolor/256x256/apps/$id.png ./usr/share/icons/hicolor/scalable/apps/$id.svg \
+  ./usr/share/doc/qsrlink/copyright ./usr/share/doc/qsrlink/changelog.Debian.gz \
+  ./usr/share/man/man1/qsrlink.1.gz ./usr/share/man/man1/qsr540-sim.1.gz \
+  ./usr/share/lintian/overrides/qsrlink \
   "./usr/bin/qsrlink -> ../libexec/qsrlink/qsrlink" \
   "./usr/bin/qsr540-sim -> ../libexec/qsrlink/qsr540-sim"; do
   grep -qxF "$f" <<<"$contents" || fail "package lacks $f"
@@ -48,7 +55,41 @@ stray=$(grep -v -e '^\./usr/' -e '^\./$' <<<"$contents" || true)
 grep -qE 'tst_|bench' <<<"$contents" && fail "tests or benchmarks in the package"
 
 dpkg-deb -x "$deb" "$tmp/root"
-src=$(dirname "$0")/../..
 cmp "$tmp/root/usr/libexec/qsrlink/qsr540_comm.html" "$src/docs/qsr540_comm.html" ||
   fail "packaged help page differs from docs/"
+doc=$tmp/root/usr/share/doc/qsrlink
+cmp "$doc/copyright" "$src/packaging/copyright" || fail "packaged copyright differs"
+
+# Compressed as gzip -9n does: no file name (flags byte 3 is 0) and no time (bytes 4..7).
+for gz in "$doc/changelog.Debian.gz" "$tmp"/root/usr/share/man/man1/*.gz; do
+  [[ $(od -An -tu1 -j3 -N5 "$gz" | tr -s ' ') == " 0 0 0 0 0" ]] ||
+    fail "$(basename "$gz") carries a name or time"
+done
+zcmp "$doc/changelog.Debian.gz" "$src/packaging/changelog" || fail "packaged changelog differs"
+for page in qsrlink qsr540-sim; do
+  zcmp "$tmp/root/usr/share/man/man1/$page.1.gz" "$src/docs/man/$page.1" ||
+    fail "packaged manual page $page differs"
+done
+
+# Built hardened: position-independent, relocations read-only and bound at start, stack
+# protector; the simulator's snprintf is the fortified one (the program calls none).
+for program in qsrlink qsr540-sim; do
+  elf=$tmp/root/usr/libexec/qsrlink/$program
+  # Read whole before grep -q may stop reading: no broken pipe under pipefail.
+  header=$(readelf -W -h -l -d "$elf")
+  symbols=$(readelf -W --dyn-syms "$elf")
+  grep -q 'Type: *DYN' <<<"$header" || fail "$program is not position-independent"
+  grep -q 'BIND_NOW' <<<"$header" || fail "$program is not bound now"
+  grep -q 'GNU_RELRO' <<<"$header" || fail "$program has no read-only relocations"
+  grep -q '__stack_chk_fail' <<<"$symbols" || fail "$program has no stack protector"
+done
+grep -q '__snprintf_chk' <<<"$symbols" || fail "qsr540-sim is not fortified"
+
+# Debian's package checker, where it is installed: errors and warnings fail, the
+# remaining information is printed.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning --display-info "$deb" >"$tmp/lintian.txt" 2>&1 ||
+    fail "lintian: $(cat "$tmp/lintian.txt")"
+  grep -v '^running with root privileges' "$tmp/lintian.txt" || true
+fi
 echo "PASS: $(basename "$deb"): Depends: $depends"
