@@ -60,6 +60,7 @@ public:
                          QObject *parent = nullptr);
     ~SerialLines() override;
 
+    const ProgramFolder &folder() const { return m_folder; }
     // The path port number n opens now (a link, or the platform's n-th port).
     QString devicePath(int portNumber) const;
     // The owner of the device port number n leads to now.

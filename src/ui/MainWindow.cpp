@@ -6,6 +6,7 @@
 #include "serial/SerialPort.h"
 #include "ui/AppIcon.h"
 #include "ui/CommDialog.h"
+#include "ui/PortsDialog.h"
 #include "ui/Controls.h"
 #include "ui/HelpPage.h"
 #include "ui/LanguageDialog.h"
@@ -135,6 +136,8 @@ void MainWindow::buildMenus()
             this, &MainWindow::COMM_SET_Click);
     connect(Controls::menuItem(m_editMenu, "Language", m_texts.menuLanguage), &QAction::triggered,
             this, &MainWindow::Language_Click);
+    connect(Controls::menuItem(m_editMenu, "PORTS", m_texts.menuPorts), &QAction::triggered, this,
+            &MainWindow::PORTS_Click);
 
     m_commMenu = bar->addMenu(m_texts.menuComm);
     m_commMenu->setObjectName(QStringLiteral("COMM"));
@@ -288,6 +291,12 @@ void MainWindow::SAVE_AS_Click()
 void MainWindow::COMM_SET_Click()
 {
     CommDialog dialog(m_language, m_context, m_editorPort, m_mainPort, this);
+    dialog.exec();
+}
+
+void MainWindow::PORTS_Click()
+{
+    PortsDialog dialog(m_language, m_context, m_mainPort->baud(), {}, this);
     dialog.exec();
 }
 

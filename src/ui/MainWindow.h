@@ -71,6 +71,7 @@ private:
     void SAVE_AS_Click();
     void END_Click();
     void COMM_SET_Click();
+    void PORTS_Click();
     void SELECT_Click();
     void Language_Click();
     void gotohelp_Click();

@@ -178,13 +178,20 @@ void TestMainWindow::buildsTheWholeMenuTree_data()
 {
     QTest::addColumn<Language>("language");
     QTest::addColumn<QStringList>("tree"); // "MENU=caption" then "  item=caption"
-    QTest::newRow("English")
-        << Language::English
-        << QStringList{
-               "FILE=File(&F)",           "  SAVE_AS=Save_File(&A)", "  HIFN=",
-               "  END=End(&E)",           "EDIT=Edit(&E)",           "  COMM_SET=Comm_Set(&C)",
-               "  Language=Language(&L)", "COMM=Comm(&C)",           "  SELECT=Select_Comm(&S)",
-               "help=Help(&H)",           "  gotohelp=help(&h)",     "  ver=version(&V)"};
+    QTest::newRow("English") << Language::English
+                             << QStringList{"FILE=File(&F)",
+                                            "  SAVE_AS=Save_File(&A)",
+                                            "  HIFN=",
+                                            "  END=End(&E)",
+                                            "EDIT=Edit(&E)",
+                                            "  COMM_SET=Comm_Set(&C)",
+                                            "  Language=Language(&L)",
+                                            "  PORTS=Ports(&P)",
+                                            "COMM=Comm(&C)",
+                                            "  SELECT=Select_Comm(&S)",
+                                            "help=Help(&H)",
+                                            "  gotohelp=help(&h)",
+                                            "  ver=version(&V)"};
     QTest::newRow("Japanese") << Language::Japanese
                               << QStringList{"FILE=ファイル(&F)",
                                              "  SAVE_AS=名前をつけて保存(&A)",
@@ -193,6 +200,7 @@ void TestMainWindow::buildsTheWholeMenuTree_data()
                                              "EDIT=設定(&E)",
                                              "  COMM_SET=Comm(&C)",
                                              "  Language=言語(&L)",
+                                             "  PORTS=ポート(&P)",
                                              "COMM=通信(&C)",
                                              "  SELECT=設定変更(&S)",
                                              "help=ヘルプ(&H)",
