@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/PortProblem.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -26,6 +28,9 @@ struct CycleResult {
     QString reason;    // the operating system's or the caller's reason; empty when Ok
     int completed = 0; // exchanges that ran to their end
     qint64 unsent = 0; // OutputDropped: bytes still queued when they were discarded
+
+    // OpenFailed: why, as far as the system tells.
+    PortProblem problem;
 };
 
 // Called with each reply as it arrives, before the next request is written. Returning

@@ -1,5 +1,6 @@
 #include "serial/PortCycle.h"
 
+#include "serial/PortDiagnosis.h"
 #include "serial/SerialDevice.h"
 
 #include <algorithm>
@@ -47,7 +48,8 @@ bool PortCycle::start(SerialDevice *device, const QString &path, qint32 baud,
     m_lineFreeAt = now();
 
     if (!device->open(path, baud)) {
-        finish(CycleStatus::OpenFailed, device->errorString());
+        // Only a failed open is worth a look at the system, to tell the operator what to do.
+        finish(CycleStatus::OpenFailed, device->errorString(), 0, PortDiagnosis::diagnose(path));
         return true;
     }
     m_connections << connect(device, &SerialDevice::readyRead, this, &PortCycle::onReadyRead)
@@ -158,13 +160,15 @@ void PortCycle::checkDrained()
     m_drain.start(std::clamp(pending, ms(1), m_drainDeadline - t));
 }
 
-void PortCycle::finish(CycleStatus status, const QString &reason, qint64 unsent)
+void PortCycle::finish(CycleStatus status, const QString &reason, qint64 unsent,
+                       const PortProblem &problem)
 {
     CycleResult result;
     result.status = status;
     result.reason = reason;
     result.completed = m_index;
     result.unsent = unsent;
+    result.problem = problem;
     cancel();
     Q_EMIT finished(result);
 }

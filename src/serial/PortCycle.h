@@ -55,7 +55,8 @@ private:
     void checkReply();
     void drain();
     void checkDrained();
-    void finish(CycleStatus status, const QString &reason = {}, qint64 unsent = 0);
+    void finish(CycleStatus status, const QString &reason = {}, qint64 unsent = 0,
+                const PortProblem &problem = {});
     void disconnectDevice();
     ms now() const;
 

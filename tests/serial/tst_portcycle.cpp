@@ -212,6 +212,7 @@ void TestPortCycle::reportsAPortThatCannotBeOpened()
     QVERIFY(run.finished);
     QCOMPARE(int(run.result.status), int(CycleStatus::OpenFailed));
     QVERIFY(run.result.reason.contains(folder.portPath(2)));
+    QCOMPARE(int(run.result.problem.cause), int(PortProblem::Cause::DanglingLink));
     QVERIFY(!port.isBusy()); // the next cycle may try again
 }
 
