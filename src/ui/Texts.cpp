@@ -46,6 +46,31 @@ MainTexts englishMain()
     t.startNotWritten =
         QStringLiteral("QSRLINK cannot start: the settings file %1 cannot be written.");
     t.startNotRead = QStringLiteral("QSRLINK cannot start: the settings file %1 cannot be read.");
+    t.portMissing = QStringLiteral("%1 does not exist. Check that the adapter is plugged in, or "
+                                   "assign the port in Edit > Ports.");
+    t.portNotSerial =
+        QStringLiteral("%1 is not a serial device. Assign a serial port in Edit > Ports.");
+    t.portForbidden = QStringLiteral(
+        "You may not use %1. Ask an administrator to give your user read and write access to it.");
+    t.portDangling = QStringLiteral("%1 leads to %2, which does not exist. Check that the adapter "
+                                    "is plugged in, or assign the port again in Edit > Ports.");
+    t.portVanished = QStringLiteral(
+        "%1 does not exist. On this system the braille display service brltty may take USB "
+        "serial adapters (such as CH340 or CP210x) as soon as they are plugged in. If no braille "
+        "display is used here, ask an administrator to remove it (sudo apt remove brltty) or to "
+        "disable it (sudo systemctl mask brltty-udev.service), then plug the adapter in again.");
+    t.portGroup = QStringLiteral(
+        "You may not use %1: it belongs to the group \"%2\" and your user is not in it. Ask an "
+        "administrator to run: sudo usermod -aG %2 %3 \u2014 then log out and in again.");
+    t.portLogin = QStringLiteral("You may not use %1 yet: you were added to the group \"%2\", but "
+                                 "this session started before that. Log out and in again.");
+    t.portLockDirectory =
+        QStringLiteral("%1 cannot be reserved for this program: the lock directory %2 cannot be "
+                       "used. Ask an administrator to make %2 writable for your user.");
+    t.portHeld =
+        QStringLiteral("%1 is in use by another program (%2, process %3). Close it and try again.");
+    t.portHeldProcess =
+        QStringLiteral("%1 is in use by another program (process %2). Close it and try again.");
     return t;
 }
 
@@ -86,6 +111,35 @@ MainTexts japaneseMain()
     t.startNotWritten =
         QStringLiteral("QSRLINK を起動できません: 設定ファイル %1 に書き込めません。");
     t.startNotRead = QStringLiteral("QSRLINK を起動できません: 設定ファイル %1 を読み込めません。");
+    const QString reassign =
+        QStringLiteral("「設定」>「ポート」でポートを割り当て直してください。");
+    t.portMissing =
+        QStringLiteral("%1 が存在しません。アダプタが接続されているか確認するか、") + reassign;
+    t.portNotSerial = QStringLiteral("%1 はシリアルデバイスではありません。") + reassign;
+    t.portForbidden = QStringLiteral(
+        "%1 を使用する権限がありません。読み書きできるよう管理者に依頼してください。");
+    t.portDangling = QStringLiteral("%1 の接続先 %2 が存在しません。アダプタが接続されているか"
+                                    "確認するか、") +
+                     reassign;
+    t.portVanished = QStringLiteral(
+        "%1 が存在しません。このシステムでは、点字ディスプレイ用のサービス brltty が USB "
+        "シリアルアダプタ（CH340、CP210x など）を接続直後に占有することがあります。点字ディスプレイ"
+        "を使用していない場合は、brltty の削除（sudo apt remove brltty）または無効化（sudo "
+        "systemctl mask brltty-udev.service）を管理者に依頼し、アダプタを接続し直してください。");
+    t.portGroup = QStringLiteral(
+        "%1 を使用する権限がありません。%1 はグループ「%2」に属していますが、このユーザーは"
+        "そのグループに入っていません。管理者に次のコマンドを実行してもらい、ログアウトして"
+        "ログインし直してください: sudo usermod -aG %2 %3");
+    t.portLogin = QStringLiteral("%1 はまだ使用できません。グループ「%2」に追加されていますが、"
+                                 "このセッションは追加前に始まっています。ログアウトしてログイン"
+                                 "し直してください。");
+    t.portLockDirectory =
+        QStringLiteral("ロックディレクトリ %2 を使用できないため、%1 を確保できません。%2 "
+                       "に書き込めるよう管理者に依頼してください。");
+    t.portHeld = QStringLiteral("%1 は他のプログラム（%2、プロセス %3）が使用中です。"
+                                "そのプログラムを終了してから、もう一度お試しください。");
+    t.portHeldProcess = QStringLiteral("%1 は他のプログラム（プロセス %2）が使用中です。"
+                                       "そのプログラムを終了してから、もう一度お試しください。");
     return t;
 }
 
@@ -127,9 +181,37 @@ QString failureDetail(const MainTexts &texts, const CycleResult &result)
         return {};
     case CycleStatus::OutputDropped:
         return texts.outputDropped.arg(result.unsent);
+    case CycleStatus::OpenFailed:
+        break;
     default:
         return result.reason;
     }
+    using Cause = PortProblem::Cause;
+    const PortProblem &p = result.problem;
+    switch (p.cause) {
+    case Cause::Missing:
+        return texts.portMissing.arg(p.device);
+    case Cause::DanglingLink:
+        return texts.portDangling.arg(p.device, p.target);
+    case Cause::NotSerial:
+        return texts.portNotSerial.arg(p.device);
+    case Cause::Vanished:
+        return texts.portVanished.arg(p.target.isEmpty() ? p.device : p.target);
+    case Cause::PermissionDenied:
+        if (p.group.isEmpty())
+            return texts.portForbidden.arg(p.device);
+        return p.loginPending ? texts.portLogin.arg(p.device, p.group)
+                              : texts.portGroup.arg(p.device, p.group, p.user);
+    case Cause::LockDirectory:
+        return texts.portLockDirectory.arg(p.device, p.lockDirectory);
+    case Cause::HeldByProgram:
+        if (p.program.isEmpty())
+            return texts.portHeldProcess.arg(p.device, QString::number(p.pid));
+        return texts.portHeld.arg(p.device, p.program, QString::number(p.pid));
+    case Cause::Unknown:
+        break;
+    }
+    return result.reason;
 }
 
 QString replyFaultText(const MainTexts &texts, const Protocol::ApplyResult &result)

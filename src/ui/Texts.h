@@ -28,6 +28,15 @@ struct MainTexts {
     std::array<QString, size_t(Protocol::ReplyFault::DoesNotFit) + 1> replyFaults;
     // The program cannot start: %1 the settings file.
     QString startNotWritten, startNotRead;
+    // Why a port did not open and what to do, by PortProblem::Cause; %1 the device.
+    QString portMissing, portNotSerial, portForbidden;
+    QString portDangling;      // %2 the link's target
+    QString portVanished;      // %1 the missing device
+    QString portGroup;         // %2 the device's group, %3 the user
+    QString portLogin;         // %2 the group the session lacks
+    QString portLockDirectory; // %2 the lock directory
+    QString portHeld;          // %2 the program, %3 its process number
+    QString portHeldProcess;   // %2 the process number
 };
 
 struct CommTexts {
@@ -37,8 +46,8 @@ struct CommTexts {
 const MainTexts &mainTexts(Language language);
 
 // The informative text under "communication error!" for a failed port cycle: nothing for a
-// time-out, the program's own reason in the window's language, or the system's reason as
-// the system gives it.
+// time-out, the program's own reason in the window's language, what to do about a port
+// that did not open when the cause is known, or else the system's reason as it gives it.
 QString failureDetail(const MainTexts &texts, const CycleResult &result);
 // Why a reply was refused, in the window's language.
 QString replyFaultText(const MainTexts &texts, const Protocol::ApplyResult &result);

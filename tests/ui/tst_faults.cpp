@@ -92,7 +92,9 @@ void TestFaults::aPortHeldByAnotherProgramIsReported()
     click(w.get(), "Command1");
     QTRY_COMPARE_WITH_TIMEOUT(p.fx.prompts.messages.size(), 1, 3000);
     QCOMPARE(p.fx.prompts.messages[0].text, QStringLiteral("通信設定があっていません!"));
-    QVERIFY(!p.fx.prompts.messages[0].detail.isEmpty()); // the system's reason
+    const QString detail = p.fx.prompts.messages[0].detail;
+    QVERIFY2(detail.contains("hold_port") && detail.contains(QString::number(holder.processId())),
+             qPrintable(detail)); // what holds the port, rather than the system's bare reason
     QCOMPARE(text(w.get(), "Command1"), QStringLiteral("通信スタート"));
     holder.closeWriteChannel();
     QVERIFY(holder.waitForFinished(5000));

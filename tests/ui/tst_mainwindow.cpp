@@ -472,28 +472,45 @@ void TestMainWindow::aFailedCycleIsToldInTheWindowsLanguage_data()
 {
     QTest::addColumn<Language>("language");
     QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("causeKnown");
     QTest::addColumn<QString>("detail");
     const auto timedOut = int(CycleStatus::TimedOut), dropped = int(CycleStatus::OutputDropped);
-    QTest::newRow("time-out") << Language::Japanese << timedOut << QString();
+    const auto openFailed = int(CycleStatus::OpenFailed);
+    QTest::newRow("time-out") << Language::Japanese << timedOut << true << QString();
     QTest::newRow("dropped, English")
-        << Language::English << dropped
+        << Language::English << dropped << true
         << "12 bytes waiting to be sent did not leave in time and were discarded.";
     QTest::newRow("dropped, Japanese")
-        << Language::Japanese << dropped
+        << Language::Japanese << dropped << true
         << "送信待ちの 12 バイトが時間内に送信されず、破棄されました。";
-    QTest::newRow("system's reason")
-        << Language::Japanese << int(CycleStatus::LineFailed) << "/dev/ttyUSB0: Input/output error";
+    QTest::newRow("system's reason") << Language::Japanese << int(CycleStatus::LineFailed) << true
+                                     << "/dev/ttyUSB0: Input/output error";
+    QTest::newRow("port held, English")
+        << Language::English << openFailed << true
+        << "/dev/ttyUSB0 is in use by another program (minicom, process 1234). Close it and try "
+           "again.";
+    QTest::newRow("port held, Japanese")
+        << Language::Japanese << openFailed << true
+        << "/dev/ttyUSB0 は他のプログラム（minicom、プロセス 1234）が使用中です。"
+           "そのプログラムを終了してから、もう一度お試しください。";
+    QTest::newRow("open failed, cause unknown")
+        << Language::English << openFailed << false << "/dev/ttyUSB0: Input/output error";
 }
 
 void TestMainWindow::aFailedCycleIsToldInTheWindowsLanguage()
 {
     QFETCH(Language, language);
     QFETCH(int, status);
+    QFETCH(bool, causeKnown);
     QFETCH(QString, detail);
     CycleResult r;
     r.status = CycleStatus(status);
     r.reason = QStringLiteral("/dev/ttyUSB0: Input/output error");
     r.unsent = 12;
+    r.problem.cause = causeKnown ? PortProblem::Cause::HeldByProgram : PortProblem::Cause::Unknown;
+    r.problem.device = QStringLiteral("/dev/ttyUSB0");
+    r.problem.pid = 1234;
+    r.problem.program = QStringLiteral("minicom");
     QCOMPARE(failureDetail(mainTexts(language), r), detail);
 }
 
