@@ -197,12 +197,9 @@ void PortsDialog::assignChosen()
         return;
     }
     QString error;
-    if (!PortMapping::assign(port, device->linkTarget(), m_context.lines.folder().data, &error)) {
-        setStatus(m_texts.notAssigned + u'\n' + error);
-        return;
-    }
-    fillPorts();
-    setStatus(m_texts.assigned.arg(PortMapping::portName(port), routeText(port)));
+    const bool done =
+        PortMapping::assign(port, device->linkTarget(), m_context.lines.folder().data, &error);
+    reportChange(port, done, m_texts.assigned, error);
 }
 
 void PortsDialog::removeChosen()
@@ -213,12 +210,18 @@ void PortsDialog::removeChosen()
         return;
     }
     QString error;
-    if (!PortMapping::unassign(port, m_context.lines.folder().data, &error)) {
+    const bool done = PortMapping::unassign(port, m_context.lines.folder().data, &error);
+    reportChange(port, done, m_texts.removed, error);
+}
+
+void PortsDialog::reportChange(int port, bool done, const QString &text, const QString &error)
+{
+    if (!done) {
         setStatus(m_texts.notAssigned + u'\n' + error);
         return;
     }
     fillPorts();
-    setStatus(m_texts.removed.arg(PortMapping::portName(port), routeText(port)));
+    setStatus(text.arg(PortMapping::portName(port), routeText(port)));
 }
 
 void PortsDialog::testChosen()

@@ -41,6 +41,8 @@ private:
     const PortDevice *chosenDevice() const;
     void assignChosen();
     void removeChosen();
+    // The status after an assignment changed (`done`) or could not be changed.
+    void reportChange(int port, bool done, const QString &text, const QString &error);
     void testChosen();
     void onTestFinished(int port, const CycleResult &result, const QByteArray &reply);
     void setStatus(const QString &text);
