@@ -13,4 +13,13 @@ QByteArray format(const QDateTime &at, const QByteArray &lastReply);
 // Opens `path` for appending (creating it), writes `record`, closes. False with a reason
 // naming the file when any step fails.
 bool append(const QString &path, const QByteArray &record, QString *error);
+
+// The file of one day's records: the date (yyyymmdd) before the name's extension,
+// "qsr540.csv" -> "qsr540-20261209.csv"; a name without an extension gets it at the end.
+QString dailyPath(const QString &path, const QDate &day);
+// The event file beside a log: "qsr540.csv" -> "qsr540.events.csv".
+QString eventsPath(const QString &path);
+// One event record: "yyyymmdd","hhmmss","event","reason" CR LF. The reason is quoted as
+// CSV quotes a field (a quote doubled) and kept on one line.
+QByteArray formatEvent(const QDateTime &at, const QByteArray &event, const QString &reason);
 } // namespace LogRecord

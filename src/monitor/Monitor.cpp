@@ -13,6 +13,33 @@ constexpr std::chrono::milliseconds logPhase = 500ms;
 // A wall clock that moved by more than this against the schedule was set, not late.
 constexpr std::chrono::milliseconds clockStepTolerance = 2000ms;
 
+// Why a poll failed, for the event file: the same words in every language.
+QString describe(const CycleResult &result)
+{
+    const auto with = [&](const char *what) {
+        return result.reason.isEmpty()
+                   ? QString::fromLatin1(what)
+                   : QString::fromLatin1(what) + QStringLiteral(": ") + result.reason;
+    };
+    switch (result.status) {
+    case CycleStatus::TimedOut:
+        return QStringLiteral("no reply");
+    case CycleStatus::OpenFailed:
+        return with("port not opened");
+    case CycleStatus::WriteFailed:
+        return with("request not sent");
+    case CycleStatus::LineFailed:
+        return with("line failed");
+    case CycleStatus::BadReply:
+        return with("bad reply");
+    case CycleStatus::OutputDropped:
+        return with("output not sent");
+    case CycleStatus::Ok:
+        break;
+    }
+    return {};
+}
+
 QElapsedTimer &monotonic()
 {
     static QElapsedTimer t = [] {
@@ -48,6 +75,8 @@ Monitor::ms Monitor::wallNow() const
 void Monitor::startPolling(ms interval)
 {
     m_polling = true;
+    m_failingSince = {};
+    m_lostNoted = false;
     m_skippedPolls = 0;
     m_pollSchedule.start(monotonicNow(), interval);
     m_pollTimer.start(m_pollSchedule.delayFrom(monotonicNow()));
@@ -120,7 +149,24 @@ void Monitor::onCycleFinished(const CycleResult &result)
 {
     m_pollRunning = false;
     if (result.status == CycleStatus::Ok) {
+        if (isFailing()) {
+            const QDateTime at = m_clock.now();
+            m_failingSince = {};
+            if (m_lostNoted)
+                noteEvent(at, "back", QString());
+            m_lostNoted = false;
+            Q_EMIT instrumentBack(at);
+        }
         Q_EMIT replyReceived(m_lastReply);
+        return;
+    }
+    if (m_unattended.keepPolling) {
+        // The next tick tries again; a poll that ends after polling was stopped is let go.
+        if (m_polling && !isFailing()) {
+            m_failingSince = m_clock.now();
+            noteEvent(m_failingSince, "lost", describe(result));
+            Q_EMIT instrumentLost(m_failingSince, result);
+        }
         return;
     }
     m_polling = false;
@@ -135,12 +181,34 @@ void Monitor::logTick()
         return;
     const QDateTime at = m_clock.now();
     m_logSchedule.advance(ms(at.toMSecsSinceEpoch()));
-    Q_EMIT recordStarted();
-    QString error;
-    if (!LogRecord::append(m_logPath, LogRecord::format(at, m_lastReply), &error)) {
-        stopLogging();
-        Q_EMIT logFailed(m_logPath, error);
+    if (isFailing()) { // no reading since the last record: nothing new to log
+        armLogTimer();
         return;
     }
-    armLogTimer();
+    Q_EMIT recordStarted();
+    if (writeOrStop(logPathAt(at), LogRecord::format(at, m_lastReply)))
+        armLogTimer();
+}
+
+QString Monitor::logPathAt(const QDateTime &at) const
+{
+    return m_unattended.dailyLog ? LogRecord::dailyPath(m_logPath, at.date()) : m_logPath;
+}
+
+void Monitor::noteEvent(const QDateTime &at, const QByteArray &event, const QString &reason)
+{
+    if (!m_logging || !m_unattended.keepPolling || !m_unattended.eventFile)
+        return;
+    if (writeOrStop(LogRecord::eventsPath(m_logPath), LogRecord::formatEvent(at, event, reason)))
+        m_lostNoted = event == "lost";
+}
+
+bool Monitor::writeOrStop(const QString &path, const QByteArray &bytes)
+{
+    QString error;
+    if (LogRecord::append(path, bytes, &error))
+        return true;
+    stopLogging();
+    Q_EMIT logFailed(path, error);
+    return false;
 }

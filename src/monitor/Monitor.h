@@ -5,6 +5,7 @@
 #include "serial/Exchange.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -20,10 +21,22 @@ class SerialPort;
 // with no drift; a poll that falls due while the previous cycle (or any other cycle on
 // the same port) still runs is skipped. Logging runs only while polling runs; its ticks are
 // placed mid-second on the wall clock so that records at 1 s carry consecutive seconds.
+//
+// Unattended operation, all off by default: with keepPolling a failed poll stops nothing
+// and shows nothing; the next poll opens the port anew. While the last poll failed, log
+// ticks write no record, so a stale value is never logged as a new reading. With eventFile,
+// each loss and return of the instrument during logging is appended to the log's event
+// file; with dailyLog each record goes to the file of its own date.
 class Monitor : public QObject {
     Q_OBJECT
 public:
     using ms = std::chrono::milliseconds;
+
+    struct Unattended {
+        bool keepPolling = false;
+        bool eventFile = false; // with keepPolling only
+        bool dailyLog = false;
+    };
 
     // `port` and `clock` must outlive the monitor. Destroying the monitor ends a poll that
     // still waits, quietly.
@@ -41,6 +54,13 @@ public:
     void stopLogging();
     bool isLogging() const { return m_logging; }
 
+    void setUnattended(const Unattended &unattended) { m_unattended = unattended; }
+    // keepPolling: the last poll failed; since when (the first failure of the run).
+    bool isFailing() const { return m_failingSince.isValid(); }
+    QDateTime failingSince() const { return m_failingSince; }
+    // The file a record written at `at` goes to.
+    QString logPathAt(const QDateTime &at) const;
+
     // The latest successful reply, exactly as read. Empty until the first one.
     QByteArray lastReply() const { return m_lastReply; }
     int skippedPolls() const { return m_skippedPolls; }
@@ -54,12 +74,17 @@ Q_SIGNALS:
     void recordStarted(); // a log tick begins
     // The log file could not be written; logging has stopped.
     void logFailed(const QString &path, const QString &reason);
+    // keepPolling: the instrument stopped answering, and answers again.
+    void instrumentLost(const QDateTime &since, const CycleResult &result);
+    void instrumentBack(const QDateTime &at);
 
 private:
     void pollTick();
     void logTick();
     void onCycleFinished(const CycleResult &result);
     void armLogTimer();
+    void noteEvent(const QDateTime &at, const QByteArray &event, const QString &reason);
+    bool writeOrStop(const QString &path, const QByteArray &bytes);
     static ms monotonicNow();
     ms wallNow() const;
 
@@ -76,4 +101,7 @@ private:
     bool m_pollRunning = false; // a cycle of ours is on the line
     bool m_logging = false;
     int m_skippedPolls = 0;
+    Unattended m_unattended;
+    QDateTime m_failingSince; // invalid while the last poll succeeded
+    bool m_lostNoted = false; // the event file holds a "lost" not yet answered by "back"
 };

@@ -49,7 +49,16 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     static const Clock systemClock;
     m_monitor = new Monitor(*m_mainPort, m_context.clock ? *m_context.clock : systemClock, this);
     m_monitor->setObjectName(QStringLiteral("monitor"));
-    connect(m_monitor, &Monitor::pollStarted, this,
+    // While polls fail (keep polling), Label3 tells since when instead of "now loading".
+    connect(m_monitor, &Monitor::pollStarted, this, [this] {
+        if (!m_monitor->isFailing())
+            Controls::setAutoSizedText(m_label3, m_texts.nowLoading);
+    });
+    connect(m_monitor, &Monitor::instrumentLost, this, [this](const QDateTime &since) {
+        Controls::setAutoSizedText(
+            m_label3, m_texts.noReplySince.arg(since.toString(QStringLiteral("HH:mm:ss"))));
+    });
+    connect(m_monitor, &Monitor::instrumentBack, this,
             [this] { Controls::setAutoSizedText(m_label3, m_texts.nowLoading); });
     connect(m_monitor, &Monitor::replyReceived, this, [this](const QByteArray &reply) {
         Controls::setAutoSizedText(m_label2, QString::fromLatin1(reply));

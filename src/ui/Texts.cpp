@@ -30,6 +30,7 @@ MainTexts englishMain()
     t.communicationError = QStringLiteral("communication error!");
     t.settingsNotWritten = QStringLiteral("The settings file could not be written.");
     t.logNotWritten = QStringLiteral("The log file could not be written. Saving has stopped.");
+    t.noReplySince = QStringLiteral("no reply since %1");
     t.outputDropped =
         QStringLiteral("%1 bytes waiting to be sent did not leave in time and were discarded.");
     t.replyFaults = {QString(),
@@ -96,6 +97,7 @@ MainTexts japaneseMain()
     t.communicationError = QStringLiteral("通信設定があっていません!");
     t.settingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
     t.logNotWritten = QStringLiteral("ログファイルに書き込めません。保存を停止しました。");
+    t.noReplySince = QStringLiteral("応答なし %1 から");
     t.outputDropped = QStringLiteral("送信待ちの %1 バイトが時間内に送信されず、破棄されました。");
     t.replyFaults = {QString(),
                      QStringLiteral("要求していない応答を受信しました。"),

@@ -23,6 +23,7 @@ struct MainTexts {
     QString communicationError;
     QString settingsNotWritten; // a failed write of the settings file
     QString logNotWritten;      // a failed write of the CSV log
+    QString noReplySince;       // %1: HH:MM:SS of the first failed poll (keep polling)
     QString outputDropped;      // %1: bytes that never left for the instrument
     // A refused reply, by Protocol::ReplyFault: %1 the letter it answered, %2 the reply.
     std::array<QString, size_t(Protocol::ReplyFault::DoesNotFit) + 1> replyFaults;

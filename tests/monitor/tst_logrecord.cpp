@@ -33,6 +33,23 @@ private Q_SLOTS:
             QCOMPARE(record.size(), 28 + 2);
     }
 
+    void namesDailyAndEventFiles()
+    {
+        const QDate day(2026, 12, 9);
+        QCOMPARE(LogRecord::dailyPath("/data/qsr540.csv", day),
+                 QString("/data/qsr540-20261209.csv"));
+        QCOMPARE(LogRecord::dailyPath("/data.d/log", day), QString("/data.d/log-20261209"));
+        QCOMPARE(LogRecord::eventsPath("/data/qsr540.csv"), QString("/data/qsr540.events.csv"));
+        QCOMPARE(LogRecord::eventsPath("/data.d/log"), QString("/data.d/log.events.csv"));
+        // The reason is one CSV field, whatever the system said.
+        const QDateTime at(day, QTime(23, 59, 59, 999));
+        QCOMPARE(LogRecord::formatEvent(at, "lost", "port not opened: \"COM1\"\r\nbusy"),
+                 QByteArray("\"20261209\",\"235959\",\"lost\",\"port not opened: "
+                            "\"\"COM1\"\"  busy\"\r\n"));
+        QCOMPARE(LogRecord::formatEvent(at, "back", {}),
+                 QByteArray("\"20261209\",\"235959\",\"back\",\"\"\r\n"));
+    }
+
     void appendsAndCreates()
     {
         QTemporaryDir dir;

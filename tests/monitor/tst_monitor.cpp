@@ -1,3 +1,4 @@
+#include "FakeSerialDevice.h"
 #include "SimProcess.h"
 #include "monitor/Monitor.h"
 #include "serial/SerialDevice.h"
@@ -6,7 +7,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -26,6 +30,25 @@ public:
 
 private:
     mutable bool m_before = false;
+};
+
+// A clock that moves on by `step` at every reading, from `start`.
+class SteppingClock final : public Clock {
+public:
+    SteppingClock(QDateTime start, std::chrono::milliseconds step)
+        : m_next(std::move(start)), m_step(step)
+    {
+    }
+    QDateTime now() const override
+    {
+        const QDateTime at = m_next;
+        m_next = m_next.addMSecs(m_step.count());
+        return at;
+    }
+
+private:
+    mutable QDateTime m_next;
+    std::chrono::milliseconds m_step;
 };
 
 QList<QByteArray> records(const QString &path)
@@ -182,6 +205,90 @@ private Q_SLOTS:
         QTest::qWait(300);
         QCOMPARE(failed.size(), 1);
         QCOMPARE(sim.receivedBytes(), QByteArray("R"));
+    }
+
+    // Keep polling: three outages (silence, a crashed simulator, its link gone) stop
+    // nothing, write no record while they last and one "lost" and one "back" each.
+    void keepsPollingAndLoggingThroughOutages()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "2.500"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
+        Clock clock;
+        Monitor monitor(port, clock);
+        monitor.setUnattended({true, true, false});
+        const QString log = folder.path() + "/night.csv";
+        QSignalSpy failed(&monitor, &Monitor::pollFailed);
+        QSignalSpy lost(&monitor, &Monitor::instrumentLost);
+        QSignalSpy back(&monitor, &Monitor::instrumentBack);
+        qint64 sizeAtLoss = -1;
+        connect(&monitor, &Monitor::instrumentLost, this,
+                [&] { sizeAtLoss = QFileInfo(log).size(); });
+        connect(&monitor, &Monitor::instrumentBack, this,
+                [&] { QCOMPARE(QFileInfo(log).size(), sizeAtLoss); }); // nothing while lost
+        monitor.startPolling(100ms);
+        QVERIFY(monitor.startLogging(50ms, log));
+
+        const std::function<void()> outages[] = {[&] { QVERIFY(sim.setFault("silent")); },
+                                                 [&] { sim.kill(); },  // the link stays, dangling
+                                                 [&] { sim.stop(); }}; // the link goes
+        const std::function<void()> returns[] = {[&] { QVERIFY(sim.setFault("none")); },
+                                                 [&] { QVERIFY(sim.restart()); },
+                                                 [&] { QVERIFY(sim.restart()); }};
+        for (int i = 0; i < 3; ++i) {
+            QTRY_VERIFY_WITH_TIMEOUT(records(log).size() >= 3 * (i + 1), 5000);
+            outages[i]();
+            QTRY_COMPARE_WITH_TIMEOUT(lost.size(), i + 1, 5000);
+            QTest::qWait(300); // several ticks while lost
+            QVERIFY(monitor.isFailing());
+            returns[i]();
+            QTRY_COMPARE_WITH_TIMEOUT(back.size(), i + 1, 8000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(log).size() > sizeAtLoss, 3000); // logging resumed
+        monitor.stopPolling();
+        QVERIFY(failed.isEmpty());
+        QCOMPARE(lost.size(), 3);
+
+        const QList<QByteArray> events = records(folder.path() + "/night.events.csv");
+        QCOMPARE(events.size(), 6);
+        const QRegularExpression event(
+            QStringLiteral("^\"\\d{8}\",\"\\d{6}\",\"(lost|back)\",\"[^\"]*\"\r$"));
+        for (int i = 0; i < events.size(); ++i) {
+            QVERIFY2(event.match(QString::fromUtf8(events[i])).hasMatch(), events[i].constData());
+            QVERIFY(events[i].contains(i % 2 ? "\"back\"" : "\"lost\""));
+        }
+        QVERIFY(events[0].contains("\"no reply\""));
+        QVERIFY(events[2].contains("port not opened"));
+    }
+
+    // A file per day: the record of 23:59:59 in the old day's file, that of 00:00:00 in the
+    // new one, each written once.
+    void startsANewFileAtMidnight()
+    {
+        QTemporaryDir dir;
+        SerialLines lines(ProgramFolder::at(dir.path()),
+                          [] { return std::make_unique<FakeSerialDevice>(); });
+        SerialPort port(lines);
+        SteppingClock clock(QDateTime(QDate(2026, 12, 9), QTime(23, 59, 55, 250)), 250ms);
+        Monitor monitor(port, clock);
+        monitor.setUnattended({false, false, true});
+        QSignalSpy ticks(&monitor, &Monitor::recordStarted);
+        monitor.startPolling(1h);
+        QVERIFY(monitor.startLogging(1ms, dir.filePath("qsr540.csv")));
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 30, 5000);
+        monitor.stopPolling();
+
+        const QList<QByteArray> before = records(dir.filePath("qsr540-20261209.csv"));
+        const QList<QByteArray> after = records(dir.filePath("qsr540-20261210.csv"));
+        QVERIFY(!before.isEmpty() && !after.isEmpty());
+        QCOMPARE(before.size() + after.size(), ticks.size());
+        QVERIFY(before.last().startsWith("\"20261209\",\"235959\""));
+        QVERIFY(after.first().startsWith("\"20261210\",\"000000\""));
+        for (const QByteArray &line : after)
+            QVERIFY(line.startsWith("\"20261210\""));
+        QVERIFY(!QFile::exists(dir.filePath("qsr540.csv")));
     }
 };
 
