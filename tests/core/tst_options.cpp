@@ -1,0 +1,185 @@
+// The options file qsrlink.ini: what it reads back, what reads as off, what a save keeps
+// and what it leaves alone when it fails.
+#include "TestFiles.h"
+#include "core/Options.h"
+#include "core/ProgramFolder.h"
+#include "core/SettingsFile.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+static char *toString(const Options &o)
+{
+    return QTest::toString(QStringLiteral("{poll %1 events %2 daily %3 awake %4}")
+                               .arg(o.keepPolling)
+                               .arg(o.eventFile)
+                               .arg(o.dailyLog)
+                               .arg(o.keepAwake));
+}
+
+namespace {
+
+Options allOn()
+{
+    return {true, true, true, true};
+}
+
+} // namespace
+
+class TestOptions : public QObject {
+    Q_OBJECT
+private slots:
+    void isKeptInTheDataFolder()
+    {
+        const ProgramFolder folder{QStringLiteral("/opt/qsrlink"), QStringLiteral("/home/u/q")};
+        QCOMPARE(OptionsFile::path(folder), QStringLiteral("/home/u/q/qsrlink.ini"));
+    }
+
+    void readsBackWhatItSaved_data()
+    {
+        QTest::addColumn<Options>("options");
+        QTest::newRow("all off") << Options{};
+        QTest::newRow("all on") << allOn();
+        QTest::newRow("keep polling") << Options{true, false, false, false};
+        QTest::newRow("events") << Options{true, true, false, false};
+        QTest::newRow("daily") << Options{false, false, true, false};
+        QTest::newRow("awake") << Options{false, false, false, true};
+    }
+    void readsBackWhatItSaved()
+    {
+        QFETCH(Options, options);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("qsrlink.ini"));
+        QString error;
+        QVERIFY2(OptionsFile::save(path, allOn(), &error), qPrintable(error));
+        QVERIFY2(OptionsFile::save(path, options, &error), qPrintable(error));
+        QCOMPARE(OptionsFile::load(path), options);
+        const QSettings ini(path, QSettings::IniFormat);
+        QCOMPARE(ini.value("options/keep_polling").toString(),
+                 options.keepPolling ? "true" : "false");
+        QCOMPARE(ini.childGroups(), QStringList{"options"});
+        // Nothing else is left in the folder: no lock or temporary file.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList{"qsrlink.ini"});
+    }
+
+    void whatCannotBeReadIsOff_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // "<none>": no file; "<dir>": a directory
+        QTest::addColumn<Options>("expected");
+        const QByteArray on = "[options]\nkeep_polling=true\nevent_file=true\ndaily_log=true\n"
+                              "keep_awake=true\n";
+        QTest::newRow("no file") << QByteArray("<none>") << Options{};
+        QTest::newRow("a directory") << QByteArray("<dir>") << Options{};
+        QTest::newRow("empty") << QByteArray() << Options{};
+        QTest::newRow("another group only") << QByteArray("[limits]\nhigh=5\n") << Options{};
+        QTest::newRow("a garbage line") << "garbage\n" + on << Options{};
+        QTest::newRow("garbage in another group") << on + "[limits]\nhigh\n" << Options{};
+        QTest::newRow("a group without ]")
+            << QByteArray("[options\nkeep_polling=true\n") << Options{};
+        QTest::newRow("binary") << QByteArray("\x01\x02\xff\xfe\x00\x80", 6) << Options{};
+        QTest::newRow("too large") << on + QByteArray(1 << 20, ';') << Options{};
+        QTest::newRow("not booleans")
+            << QByteArray("[options]\nkeep_polling=yes\nevent_file=2\ndaily_log=a, b\n"
+                          "keep_awake=\n")
+            << Options{};
+        QTest::newRow("one not boolean")
+            << QByteArray("[options]\nkeep_polling=TRUE\nevent_file=on\ndaily_log=1\n"
+                          "keep_awake=false\n")
+            << Options{true, false, true, false};
+        QTest::newRow("all on") << on << allOn();
+    }
+    void whatCannotBeReadIsOff()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Options, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("qsrlink.ini"));
+        if (bytes == "<dir>")
+            QVERIFY(QDir().mkdir(path));
+        else if (bytes != "<none>")
+            QVERIFY(writeBytes(path, bytes));
+        QCOMPARE(OptionsFile::load(path), expected);
+    }
+
+    void keepsEveryOtherKeyAndGroup()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("qsrlink.ini"));
+        QVERIFY(writeBytes(path, "[limits]\nhigh=12.5\nlow=-3\nnames=a, b\n"
+                                 "[options]\nkeep_polling=true\nfuture=7\n"));
+        QString error;
+        QVERIFY2(OptionsFile::save(path, {false, false, true, false}, &error), qPrintable(error));
+        QCOMPARE(fileBytes(path), QByteArray("[limits]\nhigh=12.5\nlow=-3\nnames=a, b\n\n"
+                                             "[options]\ndaily_log=true\nevent_file=false\n"
+                                             "future=7\nkeep_awake=false\nkeep_polling=false\n"));
+    }
+
+    void aDamagedFileKeepsWhatCanBeRead()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("qsrlink.ini"));
+        QVERIFY(writeBytes(path, "[limits]\nhigh=5\nnot a key\n"));
+        QString error;
+        QVERIFY2(OptionsFile::save(path, allOn(), &error), qPrintable(error));
+        QCOMPARE(OptionsFile::load(path), allOn());
+        QCOMPARE(QSettings(path, QSettings::IniFormat).value("limits/high").toInt(), 5);
+    }
+
+    void createsAMissingDataFolder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a/b/qsrlink.ini"));
+        QString error;
+        QVERIFY2(OptionsFile::save(path, allOn(), &error), qPrintable(error));
+        QCOMPARE(OptionsFile::load(path), allOn());
+    }
+
+    void anUnwritableFileIsReportedAndLeftAsItWas_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("a directory in its place") << "qsrlink.ini" << qt_error_string(EISDIR);
+        QTest::newRow("folder under a file") << "file/qsrlink.ini" << qt_error_string(ENOTDIR);
+        QTest::newRow("too large to be this file") << "large.ini" << qt_error_string(EFBIG);
+    }
+    void anUnwritableFileIsReportedAndLeftAsItWas()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("qsrlink.ini")));
+        const QByteArray large = "[options]\nkeep_polling=false\n" + QByteArray(1 << 20, ';');
+        QVERIFY(writeBytes(dir.filePath(QStringLiteral("large.ini")), large));
+        QVERIFY(writeBytes(dir.filePath(QStringLiteral("file")), "a file"));
+        const QString path = dir.filePath(name);
+        QString error;
+        QVERIFY(!OptionsFile::save(path, allOn(), &error));
+        QCOMPARE(error, path + ": " + reason);
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("qsrlink.ini"))).isDir());
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("large.ini"))), large);
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("file"))), QByteArray("a file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 (QStringList{"file", "large.ini", "qsrlink.ini"}));
+    }
+
+    void neverTouchesTheSettingsFile()
+    {
+        QTemporaryDir dir;
+        const ProgramFolder folder = ProgramFolder::at(dir.path());
+        const QString settings = folder.dataFile(QLatin1String(SettingsFile::fileName));
+        const QByteArray bytes = SettingsFile::defaultBytes(folder.data, SettingsRead::Full);
+        QVERIFY(writeBytes(settings, bytes));
+        const QDateTime written = QFileInfo(settings).lastModified();
+        QString error;
+        QVERIFY2(OptionsFile::save(OptionsFile::path(folder), allOn(), &error), qPrintable(error));
+        QCOMPARE(OptionsFile::load(OptionsFile::path(folder)), allOn());
+        QCOMPARE(fileBytes(settings), bytes);
+        QCOMPARE(QFileInfo(settings).lastModified(), written);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOptions)
+#include "tst_options.moc"
