@@ -36,3 +36,10 @@ std::optional<Language> Session::switchTarget(Language current) const
         return Language::English;
     return std::nullopt;
 }
+
+const Options &Session::options()
+{
+    if (!m_options)
+        m_options = OptionsFile::load(OptionsFile::path(m_folder));
+    return *m_options;
+}

@@ -2,6 +2,7 @@
 
 #include "core/AppSettings.h"
 #include "core/Language.h"
+#include "core/Options.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsFile.h"
 
@@ -47,9 +48,16 @@ public:
     void editorClosed() { m_editorFileName = defaultEditorFileName(); }
     static QString defaultEditorFileName() { return QStringLiteral("qsr540.txt"); }
 
+    // The operator's options for this run: read from the options file when first asked
+    // for, then kept here, so that a choice the file could not take lasts until the
+    // program ends, through a change of language too.
+    const Options &options();
+    void setOptions(const Options &options) { m_options = options; }
+
 private:
     ProgramFolder m_folder;
     SettingsStore m_store;
     AppSettings m_settings;
     QString m_editorFileName = defaultEditorFileName();
+    std::optional<Options> m_options;
 };

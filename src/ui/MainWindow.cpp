@@ -9,6 +9,7 @@
 #include "ui/Controls.h"
 #include "ui/HelpPage.h"
 #include "ui/LanguageDialog.h"
+#include "ui/OptionsDialog.h"
 #include "ui/ParameterEditor.h"
 #include "ui/PortsDialog.h"
 #include "ui/Prompts.h"
@@ -147,6 +148,8 @@ void MainWindow::buildMenus()
             this, &MainWindow::Language_Click);
     connect(Controls::menuItem(m_editMenu, "PORTS", m_texts.menuPorts), &QAction::triggered, this,
             &MainWindow::PORTS_Click);
+    connect(Controls::menuItem(m_editMenu, "OPTIONS", m_texts.menuOptions), &QAction::triggered,
+            this, &MainWindow::OPTIONS_Click);
 
     m_commMenu = bar->addMenu(m_texts.menuComm);
     m_commMenu->setObjectName(QStringLiteral("COMM"));
@@ -190,7 +193,14 @@ bool MainWindow::Form_Load(StartFailure *failure)
         m_logDialogName = m_context.session.folder().dataFile(QStringLiteral("540comm.csv"));
     Controls::setAutoSizedText(m_label1,
                                m_texts.saveFilePrefix + m_context.session.settings().fom1file);
+    // From the options file, or as chosen earlier in this run when that could not be saved.
+    m_options = m_context.session.options();
+    applyOptions();
     return true;
+}
+
+void MainWindow::applyOptions()
+{
 }
 
 void MainWindow::placeIntervalLabel(QLabel *label, const QScrollBar *bar)
@@ -307,6 +317,25 @@ void MainWindow::PORTS_Click()
 {
     PortsDialog dialog(m_language, m_context, m_mainPort->baud(), {}, this);
     dialog.exec();
+}
+
+void MainWindow::OPTIONS_Click()
+{
+    OptionsDialog dialog(m_language, m_options, m_keepAwakeProblem, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const Options chosen = dialog.chosen();
+    QString error;
+    const bool saved =
+        OptionsFile::save(OptionsFile::path(m_context.session.folder()), chosen, &error);
+    // A choice the file could not take still holds until the program ends: the operator
+    // chose it and is told that it was not saved, which is better than a window that goes
+    // on doing what was just turned off.
+    m_options = chosen;
+    m_context.session.setOptions(chosen);
+    applyOptions();
+    if (!saved)
+        m_context.prompts.message(this, m_texts.optionsNotSaved, error);
 }
 
 void MainWindow::SELECT_Click()

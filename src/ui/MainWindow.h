@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Language.h"
+#include "core/Options.h"
 #include "ui/Texts.h"
 #include "ui/UiContext.h"
 
@@ -40,6 +41,8 @@ public:
     Monitor *monitor() const { return m_monitor; }
     // The name the log-file dialog proposes.
     QString logDialogName() const { return m_logDialogName; }
+    // The operator's options (Edit > Options) as they apply now.
+    const Options &options() const { return m_options; }
 
 Q_SIGNALS:
     // The user chose the other language and the settings file has been written.
@@ -72,12 +75,14 @@ private:
     void END_Click();
     void COMM_SET_Click();
     void PORTS_Click();
+    void OPTIONS_Click();
     void SELECT_Click();
     void Language_Click();
     void gotohelp_Click();
     void ver_Click();
 
     bool applySerialSettings(const AppSettings &s);
+    void applyOptions();
 
     const Language m_language;
     const MainTexts &m_texts;
@@ -94,4 +99,6 @@ private:
     QMenu *m_fileMenu = nullptr, *m_editMenu = nullptr, *m_commMenu = nullptr,
           *m_helpMenu = nullptr;
     Monitor *m_monitor = nullptr; // Timer1 (polling) and Timer2 (logging) live in here
+    Options m_options;
+    QString m_keepAwakeProblem; // why the system refused to keep the computer awake, if it did
 };

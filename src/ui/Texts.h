@@ -17,13 +17,14 @@ struct MainTexts {
     QString nowLoading, nowSaving, saveFilePrefix;
     QString commInterval, saveInterval, sec;
     QString menuFile, menuSaveAs, menuEnd;
-    QString menuEdit, menuCommSet, menuLanguage, menuPorts;
+    QString menuEdit, menuCommSet, menuLanguage, menuPorts, menuOptions;
     QString menuComm, menuSelect;
     QString menuHelp, menuGotoHelp, menuVer;
     QString communicationError;
     QString settingsNotWritten; // a failed write of the settings file
     QString logNotWritten;      // a failed write of the CSV log
     QString noReplySince;       // %1: HH:MM:SS of the first failed poll (keep polling)
+    QString optionsNotSaved;    // a failed write of the options file
     QString outputDropped;      // %1: bytes that never left for the instrument
     // A refused reply, by Protocol::ReplyFault: %1 the letter it answered, %2 the reply.
     std::array<QString, size_t(Protocol::ReplyFault::DoesNotFit) + 1> replyFaults;
@@ -80,3 +81,16 @@ struct PortsTexts {
     QString noAnswer; // %1 port, %2 seconds
 };
 const PortsTexts &portsTexts(Language language);
+
+// The Options window: what the program may do on its own for unattended running.
+struct OptionsTexts {
+    QString caption;
+    // Each option's check box and the line under it that says what it does.
+    QString keepPolling, keepPollingNote;
+    QString eventFile, eventFileNote;
+    QString dailyLog, dailyLogNote;
+    QString keepAwake, keepAwakeNote;
+    QString keepAwakeRefused; // %1: why the system did not keep the computer awake
+    QString ok, cancel;
+};
+const OptionsTexts &optionsTexts(Language language);
