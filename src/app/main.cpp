@@ -1,11 +1,14 @@
 #include "core/ProgramFolder.h"
 #include "core/Session.h"
+#include "monitor/SleepInhibitor.h"
 #include "serial/SerialLines.h"
 #include "ui/AppController.h"
 #include "ui/Prompts.h"
 #include "ui/UiContext.h"
 
 #include <QApplication>
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -21,6 +24,13 @@ int main(int argc, char *argv[])
     DialogPrompts prompts;
     SerialLines lines(folder);
     UiContext context{session, prompts, lines};
+    // The system bus is only reached for when logging is to keep the computer awake.
+    std::unique_ptr<SleepInhibitor> inhibitor;
+    context.sleepInhibitor = [&inhibitor]() -> SleepInhibitor & {
+        if (!inhibitor)
+            inhibitor = std::make_unique<SystemSleepInhibitor>();
+        return *inhibitor;
+    };
     AppController controller(context);
     QObject::connect(&controller, &AppController::finished, &app, &QApplication::exit);
     if (!controller.start())

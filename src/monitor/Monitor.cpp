@@ -1,6 +1,7 @@
 #include "monitor/Monitor.h"
 
 #include "monitor/LogRecord.h"
+#include "monitor/SleepInhibitor.h"
 #include "serial/Protocol.h"
 #include "serial/SerialPort.h"
 
@@ -62,6 +63,18 @@ Monitor::Monitor(SerialPort &port, const Clock &clock, QObject *parent)
     connect(&m_logTimer, &QTimer::timeout, this, &Monitor::logTick);
 }
 
+Monitor::~Monitor()
+{
+    stopLogging();
+}
+
+void Monitor::setSleepInhibitor(SleepInhibitor *inhibitor)
+{
+    if (m_inhibitor && m_logging)
+        m_inhibitor->release();
+    m_inhibitor = inhibitor;
+}
+
 Monitor::ms Monitor::monotonicNow()
 {
     return ms(monotonic().elapsed());
@@ -102,11 +115,17 @@ bool Monitor::startLogging(ms interval, const QString &path)
     else
         m_logSchedule.start(wallNow(), interval);
     armLogTimer();
+    QString refused;
+    if (m_inhibitor &&
+        !m_inhibitor->acquire(QStringLiteral("Logging measured values unattended"), &refused))
+        Q_EMIT keepAwakeRefused(refused);
     return true;
 }
 
 void Monitor::stopLogging()
 {
+    if (m_logging && m_inhibitor)
+        m_inhibitor->release();
     m_logging = false;
     m_logTimer.stop();
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 
 class SerialPort;
+class SleepInhibitor;
 
 // The Main window's monitor and logger without the window: polls the instrument with "R"
 // at one interval and appends the last reply to the CSV log at another.
@@ -41,6 +42,7 @@ public:
     // `port` and `clock` must outlive the monitor. Destroying the monitor ends a poll that
     // still waits, quietly.
     Monitor(SerialPort &port, const Clock &clock, QObject *parent = nullptr);
+    ~Monitor() override;
 
     void startPolling(ms interval);
     // Stops polling and logging. A poll already waiting for its reply runs to its end and
@@ -55,6 +57,9 @@ public:
     bool isLogging() const { return m_logging; }
 
     void setUnattended(const Unattended &unattended) { m_unattended = unattended; }
+    // While logging runs, keeps the computer awake through `inhibitor` (none: null; it
+    // must outlive the monitor). Taken when logging starts, let go when it stops.
+    void setSleepInhibitor(SleepInhibitor *inhibitor);
     // keepPolling: the last poll failed; since when (the first failure of the run).
     bool isFailing() const { return m_failingSince.isValid(); }
     QDateTime failingSince() const { return m_failingSince; }
@@ -77,6 +82,8 @@ Q_SIGNALS:
     // keepPolling: the instrument stopped answering, and answers again.
     void instrumentLost(const QDateTime &since, const CycleResult &result);
     void instrumentBack(const QDateTime &at);
+    // Logging started, but the system would not stay awake; logging goes on.
+    void keepAwakeRefused(const QString &reason);
 
 private:
     void pollTick();
@@ -102,6 +109,7 @@ private:
     bool m_logging = false;
     int m_skippedPolls = 0;
     Unattended m_unattended;
+    SleepInhibitor *m_inhibitor = nullptr;
     QDateTime m_failingSince; // invalid while the last poll succeeded
     bool m_lostNoted = false; // the event file holds a "lost" not yet answered by "back"
 };

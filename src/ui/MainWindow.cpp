@@ -59,6 +59,8 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
         Controls::setAutoSizedText(
             m_label3, m_texts.noReplySince.arg(since.toString(QStringLiteral("HH:mm:ss"))));
     });
+    connect(m_monitor, &Monitor::keepAwakeRefused, this,
+            [this](const QString &reason) { m_keepAwakeProblem = reason; });
     connect(m_monitor, &Monitor::instrumentBack, this,
             [this] { Controls::setAutoSizedText(m_label3, m_texts.nowLoading); });
     connect(m_monitor, &Monitor::replyReceived, this, [this](const QByteArray &reply) {
@@ -201,6 +203,10 @@ bool MainWindow::Form_Load(StartFailure *failure)
 
 void MainWindow::applyOptions()
 {
+    const Options &o = m_options;
+    m_monitor->setUnattended({o.keepPolling, o.keepPolling && o.eventFile, o.dailyLog});
+    const bool keepAwake = o.keepAwake && m_context.sleepInhibitor;
+    m_monitor->setSleepInhibitor(keepAwake ? &m_context.sleepInhibitor() : nullptr);
 }
 
 void MainWindow::placeIntervalLabel(QLabel *label, const QScrollBar *bar)
@@ -280,6 +286,7 @@ void MainWindow::onPollFailed(const CycleResult &result)
 void MainWindow::Command2_Click()
 {
     if (m_command2->text() == m_texts.startSave) {
+        m_keepAwakeProblem.clear(); // a refusal is reported again as logging starts
         if (m_monitor->startLogging(intervalOf(m_label12), m_context.session.settings().fom1file))
             m_command2->setText(m_texts.stopSave);
         return;

@@ -3,10 +3,12 @@
 #include "core/Session.h"
 
 #include <chrono>
+#include <functional>
 
 class Clock;
 class Prompts;
 class SerialLines;
+class SleepInhibitor;
 
 // What every window needs from the application: the session, the prompts and the serial
 // lines every exchange with the instrument goes through. Owned by the application;
@@ -19,4 +21,6 @@ struct UiContext {
     const Clock *clock = nullptr;
     // What one second of an interval selector lasts. Tests shorten it.
     std::chrono::milliseconds secondLength{1000};
+    // Keeps the computer awake while logging, made when first asked for; none when empty.
+    std::function<SleepInhibitor &()> sleepInhibitor{};
 };

@@ -1,6 +1,7 @@
 #include "FakeSerialDevice.h"
 #include "SimProcess.h"
 #include "monitor/Monitor.h"
+#include "monitor/SleepInhibitor.h"
 #include "serial/SerialDevice.h"
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
@@ -49,6 +50,24 @@ public:
 private:
     mutable QDateTime m_next;
     std::chrono::milliseconds m_step;
+};
+
+// Counts what the monitor asks of the system; refuses when told to.
+class FakeInhibitor final : public SleepInhibitor {
+public:
+    bool acquire(const QString &, QString *error) override
+    {
+        ++acquired;
+        if (refuse && error)
+            *error = QStringLiteral("not now");
+        held = !refuse;
+        return held;
+    }
+    void release() override { held = false; }
+    bool isHeld() const override { return held; }
+    bool refuse = false;
+    bool held = false;
+    int acquired = 0;
 };
 
 QList<QByteArray> records(const QString &path)
@@ -289,6 +308,47 @@ private Q_SLOTS:
         for (const QByteArray &line : after)
             QVERIFY(line.startsWith("\"20261210\""));
         QVERIFY(!QFile::exists(dir.filePath("qsr540.csv")));
+    }
+
+    // Awake while logging runs, and only then: taken at the start, let go at the stop, at
+    // a stop with polling, and when the monitor goes; a refusal is told and logging goes on.
+    void keepsTheComputerAwakeWhileLogging()
+    {
+        QTemporaryDir dir;
+        SerialLines lines(ProgramFolder::at(dir.path()),
+                          [] { return std::make_unique<FakeSerialDevice>(); });
+        SerialPort port(lines);
+        Clock clock;
+        FakeInhibitor inhibitor;
+        auto monitor = std::make_unique<Monitor>(port, clock);
+        monitor->setSleepInhibitor(&inhibitor);
+        const QString log = dir.filePath("log.csv");
+        QVERIFY(!monitor->startLogging(1s, log)); // not polling: nothing taken
+        QCOMPARE(inhibitor.acquired, 0);
+        monitor->startPolling(1h);
+        QVERIFY(monitor->startLogging(1s, log));
+        QVERIFY(inhibitor.held);
+        monitor->stopLogging();
+        QVERIFY(!inhibitor.held);
+        QVERIFY(monitor->startLogging(1s, log));
+        monitor->stopPolling();
+        QVERIFY(!inhibitor.held);
+        QVERIFY(monitor->startLogging(1s, log) == false && !inhibitor.held);
+
+        monitor->startPolling(1h);
+        QVERIFY(monitor->startLogging(1s, log));
+        monitor.reset(); // the program ends while logging
+        QVERIFY(!inhibitor.held);
+
+        inhibitor.refuse = true;
+        Monitor refused(port, clock);
+        refused.setSleepInhibitor(&inhibitor);
+        QSignalSpy told(&refused, &Monitor::keepAwakeRefused);
+        refused.startPolling(1h);
+        QVERIFY(refused.startLogging(1s, log));
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(told[0][0].toString(), QStringLiteral("not now"));
+        QVERIFY(refused.isLogging());
     }
 };
 

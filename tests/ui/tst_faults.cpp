@@ -1,6 +1,7 @@
 // Faults the field throws at the monitor: each case checks that the program keeps running,
 // shows the right message once, returns to a usable state and loses no record.
 #include "UiTestKit.h"
+#include "core/Options.h"
 
 #include "monitor/Monitor.h"
 
@@ -48,6 +49,7 @@ private Q_SLOTS:
     void oddRepliesKeepPolling_data();
     void oddRepliesKeepPolling();
     void theLogFolderRemovedWhileLoggingStopsLoggingOnce();
+    void keepPollingRidesOutAnUnpluggedInstrument();
 };
 
 void TestFaults::theInstrumentVanishesMidPollAndComesBack()
@@ -175,3 +177,29 @@ void TestFaults::theLogFolderRemovedWhileLoggingStopsLoggingOnce()
 
 QTEST_MAIN(TestFaults)
 #include "tst_faults.moc"
+
+// With "keep polling" chosen in the options file: no message, polling and logging go on,
+// Label3 tells since when nothing answers, and the instrument is found again on its own.
+void TestFaults::keepPollingRidesOutAnUnpluggedInstrument()
+{
+    PollingFixture p({"--value", "3.300"});
+    QVERIFY2(p.sim->isReady(), qPrintable(p.sim->errorString()));
+    QVERIFY(writeBytes(OptionsFile::path(p.fx.folder), "[options]\nkeep_polling=true\n"));
+    auto w = p.window(Language::Japanese);
+    QVERIFY(w);
+    QVERIFY(startAndSee(*w, QStringLiteral("3.300\r")));
+    click(w.get(), "Command2");
+    p.sim->kill();
+    QFile::remove(p.fx.folder.install + "/ports/COM1");
+    QTRY_VERIFY_WITH_TIMEOUT(w->monitor()->isFailing(), 6000);
+    const QString since = w->monitor()->failingSince().toString(QStringLiteral("HH:mm:ss"));
+    QCOMPARE(text(w.get(), "Label3"), QStringLiteral("応答なし %1 から").arg(since));
+    QVERIFY(w->monitor()->isPolling() && w->monitor()->isLogging());
+
+    SimProcess back(p.fx.folder.install + "/ports/COM1", {"--value", "3.400"});
+    QVERIFY(back.isReady());
+    QTRY_COMPARE_WITH_TIMEOUT(w->monitor()->lastReply(), QByteArray("3.400\r"), 5000);
+    QCOMPARE(text(w.get(), "Label3"), QStringLiteral("now loading"));
+    QVERIFY(p.fx.prompts.messages.isEmpty());
+    click(w.get(), "Command1");
+}
