@@ -1,5 +1,7 @@
 #include "core/Options.h"
 
+#include "core/SmallFile.h"
+
 #include "core/ProgramFolder.h"
 
 #include <QDir>
@@ -35,9 +37,6 @@ QString keyOf(const Key &key)
     return QStringLiteral("options/") + QLatin1String(key.name);
 }
 
-// A few hundred bytes with the alarm limits; anything far larger is not this file.
-constexpr qint64 maxFileBytes = 1 << 20;
-
 QString located(const QString &path, const QString &why)
 {
     return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
@@ -46,28 +45,9 @@ QString located(const QString &path, const QString &why)
 // The file's bytes (none for a missing file), or nothing with the system's reason.
 std::optional<QByteArray> readBytes(const QString &path, QString *why)
 {
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        *why = qt_error_string(EISDIR);
-        return std::nullopt;
-    }
-    if (!info.exists())
+    if (!QFileInfo::exists(path))
         return QByteArray();
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *why = in.errorString();
-        return std::nullopt;
-    }
-    const QByteArray bytes = in.read(maxFileBytes + 1);
-    if (in.error() != QFileDevice::NoError) {
-        *why = in.errorString();
-        return std::nullopt;
-    }
-    if (bytes.size() > maxFileBytes) {
-        *why = qt_error_string(EFBIG);
-        return std::nullopt;
-    }
-    return bytes;
+    return SmallFile::read(path, why);
 }
 
 bool writeBytes(QFileDevice &out, const QByteArray &bytes)

@@ -1,5 +1,7 @@
 #include "core/SettingsFile.h"
 
+#include "core/SmallFile.h"
+
 #include "core/DelimitedReader.h"
 #include "core/Numbers.h"
 
@@ -20,9 +22,6 @@ constexpr int numberCount = 17;
 constexpr int portIndex = 15;
 constexpr int baudIndex = 16;
 constexpr int printZone = 14;
-// A real settings file is a few hundred bytes; anything far larger is not one.
-constexpr qint64 maxFileBytes = 1 << 20;
-
 const QByteArray lineEnd = QByteArrayLiteral("\r\n");
 
 bool isBlank(QChar c)
@@ -201,26 +200,10 @@ SettingsStore::LoadResult SettingsStore::load(SettingsRead kind, AppSettings &se
 std::optional<AppSettings> SettingsStore::readOnce(SettingsRead kind, const QString &currentLang,
                                                    const Apply &apply, QString *why) const
 {
-    const QString file = path();
-    if (QFileInfo(file).isDir()) {
-        *why = qt_error_string(EISDIR); // the system's words, in the system's language
+    const std::optional<QByteArray> read = SmallFile::read(path(), why);
+    if (!read)
         return std::nullopt;
-    }
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *why = in.errorString();
-        return std::nullopt;
-    }
-    const QByteArray bytes = in.read(maxFileBytes + 1);
-    if (in.error() != QFileDevice::NoError) {
-        *why = in.errorString();
-        return std::nullopt;
-    }
-    if (bytes.size() > maxFileBytes) {
-        *why = qt_error_string(EFBIG);
-        return std::nullopt;
-    }
-    in.close();
+    const QByteArray &bytes = *read;
 
     auto record = SettingsFile::parse(bytes, kind, currentLang, why);
     if (!record)

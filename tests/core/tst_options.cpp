@@ -1,6 +1,7 @@
 // The options file qsrlink.ini: what it reads back, what reads as off, what a save keeps
 // and what it leaves alone when it fails.
 #include "TestFiles.h"
+#include "TestOptions.h"
 #include "core/Options.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsFile.h"
@@ -9,15 +10,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-
-static char *toString(const Options &o)
-{
-    return QTest::toString(QStringLiteral("{poll %1 events %2 daily %3 awake %4}")
-                               .arg(o.keepPolling)
-                               .arg(o.eventFile)
-                               .arg(o.dailyLog)
-                               .arg(o.keepAwake));
-}
 
 namespace {
 

@@ -1,5 +1,6 @@
 // The Options window in both languages, and Edit > Options in the Main window: what OK,
 // Cancel and a failed save leave behind.
+#include "TestOptions.h"
 #include "UiTestKit.h"
 
 #include "ui/OptionsDialog.h"
@@ -9,15 +10,6 @@
 #include <QCheckBox>
 
 Q_DECLARE_METATYPE(Language)
-
-static char *toString(const Options &o)
-{
-    return QTest::toString(QStringLiteral("{poll %1 events %2 daily %3 awake %4}")
-                               .arg(o.keepPolling)
-                               .arg(o.eventFile)
-                               .arg(o.dailyLog)
-                               .arg(o.keepAwake));
-}
 
 namespace {
 
