@@ -1,5 +1,7 @@
 #include "core/Numbers.h"
 
+#include <cctype>
+#include <charconv>
 #include <limits>
 
 namespace {
@@ -94,6 +96,35 @@ std::optional<qint64> toInteger(QStringView text)
     if (magnitude == limit)
         return std::nullopt;
     return qint64(magnitude);
+}
+
+std::optional<double> toReal(QByteArrayView text)
+{
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    const char *b = text.data();
+    const char *e = b + text.size();
+    while (b < e && blank(*b))
+        ++b;
+    while (e > b && blank(e[-1]))
+        --e;
+    bool negative = false;
+    if (b < e && (*b == '-' || *b == '+'))
+        negative = *b++ == '-';
+    // The grammar of isNumber, which from_chars alone would widen (exponents, "inf").
+    const char *p = b;
+    int digits = 0;
+    for (; p < e && std::isdigit(static_cast<unsigned char>(*p)); ++p)
+        ++digits;
+    if (p < e && *p == '.')
+        for (++p; p < e && std::isdigit(static_cast<unsigned char>(*p)); ++p)
+            ++digits;
+    if (p != e || digits == 0)
+        return std::nullopt;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(b, e, value, std::chars_format::fixed);
+    if (ec != std::errc() || end != e)
+        return std::nullopt;
+    return negative ? -value : value;
 }
 
 } // namespace Numbers

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QStringView>
 #include <QtGlobal>
 
@@ -16,5 +17,9 @@ bool isNumber(QStringView text);
 // ("1.5" -> 2, "2.5" -> 2, "-0.5" -> 0). Empty when the text is not a number or the
 // integer does not fit 64 bits.
 std::optional<qint64> toInteger(QStringView text);
+
+// The number's value, from the bytes an instrument replies or a log file holds: blanks
+// around it may include line ends ("12.345\r" is 12.345). Empty when it is not a number.
+std::optional<double> toReal(QByteArrayView text);
 
 } // namespace Numbers

@@ -43,3 +43,10 @@ const Options &Session::options()
         m_options = OptionsFile::load(OptionsFile::path(m_folder));
     return *m_options;
 }
+
+const AlarmLimits &Session::limits()
+{
+    if (!m_limits)
+        m_limits = LimitsFile::load(OptionsFile::path(m_folder));
+    return *m_limits;
+}

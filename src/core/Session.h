@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AlarmLimits.h"
 #include "core/AppSettings.h"
 #include "core/Language.h"
 #include "core/Options.h"
@@ -53,6 +54,9 @@ public:
     // program ends, through a change of language too.
     const Options &options();
     void setOptions(const Options &options) { m_options = options; }
+    // The alarm limits, kept the same way.
+    const AlarmLimits &limits();
+    void setLimits(const AlarmLimits &limits) { m_limits = limits; }
 
 private:
     ProgramFolder m_folder;
@@ -60,4 +64,5 @@ private:
     AppSettings m_settings;
     QString m_editorFileName = defaultEditorFileName();
     std::optional<Options> m_options;
+    std::optional<AlarmLimits> m_limits;
 };

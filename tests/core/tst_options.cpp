@@ -2,6 +2,8 @@
 // and what it leaves alone when it fails.
 #include "TestFiles.h"
 #include "TestOptions.h"
+#include "core/AlarmLimits.h"
+#include "core/Numbers.h"
 #include "core/Options.h"
 #include "core/ProgramFolder.h"
 #include "core/SettingsFile.h"
@@ -170,6 +172,68 @@ private slots:
         QCOMPARE(OptionsFile::load(OptionsFile::path(folder)), allOn());
         QCOMPARE(fileBytes(settings), bytes);
         QCOMPARE(QFileInfo(settings).lastModified(), written);
+    }
+
+    // The alarm limits share the file with the options: each save keeps the other's keys.
+    void limitsShareTheFileWithTheOptions()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("qsrlink.ini"));
+        QString error;
+        QVERIFY2(OptionsFile::save(path, allOn(), &error), qPrintable(error));
+        const AlarmLimits limits{12.5, -0.003};
+        QVERIFY2(LimitsFile::save(path, limits, &error), qPrintable(error));
+        QCOMPARE(LimitsFile::load(path), limits);
+        QVERIFY2(OptionsFile::save(path, Options{}, &error), qPrintable(error));
+        QCOMPARE(LimitsFile::load(path), limits);
+        QVERIFY2(LimitsFile::save(path, {std::nullopt, 7}, &error), qPrintable(error));
+        QCOMPARE(fileBytes(path), QByteArray("[options]\ndaily_log=false\nevent_file=false\n"
+                                             "keep_awake=false\nkeep_polling=false\n\n"
+                                             "[trend]\nhigh_limit=\nlow_limit=7\n"));
+        // What is no number is no limit.
+        QVERIFY(writeBytes(path, "[trend]\nhigh_limit=1e3\nlow_limit=abc\n"));
+        QCOMPARE(LimitsFile::load(path), AlarmLimits{});
+    }
+
+    void limitTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<double>("value"); // NaN: no limit
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("empty") << "" << true << none;
+        QTest::newRow("blanks") << "  " << true << none;
+        QTest::newRow("decimal") << " 12.50 " << true << 12.5;
+        QTest::newRow("negative") << "-0.003" << true << -0.003;
+        QTest::newRow("point only") << "." << false << none;
+        QTest::newRow("exponent") << "1e3" << false << none;
+        QTest::newRow("comma") << "1,5" << false << none;
+        QTest::newRow("wide digit") << QStringLiteral("１") << false << none;
+    }
+    void limitTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(double, value);
+        const auto limit = parseLimit(text);
+        QCOMPARE(limit.has_value(), valid);
+        if (valid) {
+            QCOMPARE(limit->has_value(), !std::isnan(value));
+            if (*limit)
+                QCOMPARE(**limit, value);
+        }
+    }
+
+    void repliesReadAsNumbers()
+    {
+        QCOMPARE(Numbers::toReal("12.345\r"), 12.345);
+        QCOMPARE(Numbers::toReal(" +7.\r\n"), 7.0);
+        QCOMPARE(Numbers::toReal("-.5"), -0.5);
+        for (const char *no : {"", "\r", "-", "12.3.4", "E1", "12 3", "inf", "nan", "0x10"})
+            QVERIFY2(!Numbers::toReal(no), no);
+        QCOMPARE(limitText(0.1 + 0.2), QStringLiteral("0.30000000000000004"));
+        QCOMPARE(limitText(-0.0), QStringLiteral("0"));
+        QCOMPARE(limitText(1e21), QStringLiteral("1000000000000000000000"));
     }
 };
 
