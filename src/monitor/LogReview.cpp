@@ -151,26 +151,24 @@ Result parse(QByteArrayView bytes)
     return parser.finish();
 }
 
-Result read(const QString &path)
+Result read(const QString &path, const std::atomic<bool> *cancel)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto failed = [&] {
         Result r;
         r.error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
         return r;
-    }
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return failed();
     Parser parser;
     constexpr qint64 chunk = 4 << 20;
     QByteArray buffer(chunk, Qt::Uninitialized);
     for (;;) {
         const qint64 n = file.read(buffer.data(), chunk);
-        if (n < 0) {
-            Result r;
-            r.error =
-                QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-            return r;
-        }
-        if (n == 0)
+        if (n < 0)
+            return failed();
+        if (n == 0 || (cancel && *cancel))
             break;
         parser.feed(QByteArrayView(buffer.constData(), n));
     }

@@ -5,7 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include <memory>
+#include <atomic>
 
 // Reads a measurement log ("yyyymmdd","hhmmss","value" CR LF per record, local time) back
 // into a history for review, of any size, a daily file included. Lines that are no record
@@ -28,7 +28,8 @@ struct Result {
     QString error;               // the file could not be read: its path and the reason
 };
 
-Result read(const QString &path);
+// `cancel` (if given) set from another thread ends the reading early, with what was read.
+Result read(const QString &path, const std::atomic<bool> *cancel = nullptr);
 // The same for a file's whole content.
 Result parse(QByteArrayView bytes);
 

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "core/FileNames.h"
+#include "core/Numbers.h"
 #include "core/Version.h"
 #include "monitor/Monitor.h"
 #include "serial/SerialPort.h"
@@ -14,6 +15,7 @@
 #include "ui/PortsDialog.h"
 #include "ui/Prompts.h"
 #include "ui/ScreenFit.h"
+#include "ui/TrendWindow.h"
 #include "ui/Twips.h"
 #include "ui/VersionBox.h"
 
@@ -48,7 +50,8 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     m_mainPort->setObjectName(QStringLiteral("MSComm1"));
 
     static const Clock systemClock;
-    m_monitor = new Monitor(*m_mainPort, m_context.clock ? *m_context.clock : systemClock, this);
+    m_clock = m_context.clock ? m_context.clock : &systemClock;
+    m_monitor = new Monitor(*m_mainPort, *m_clock, this);
     m_monitor->setObjectName(QStringLiteral("monitor"));
     // While polls fail (keep polling), Label3 tells since when instead of "now loading".
     connect(m_monitor, &Monitor::pollStarted, this, [this] {
@@ -56,6 +59,7 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
             Controls::setAutoSizedText(m_label3, m_texts.nowLoading);
     });
     connect(m_monitor, &Monitor::instrumentLost, this, [this](const QDateTime &since) {
+        breakTrend();
         Controls::setAutoSizedText(
             m_label3, m_texts.noReplySince.arg(since.toString(QStringLiteral("HH:mm:ss"))));
     });
@@ -65,6 +69,10 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
             [this] { Controls::setAutoSizedText(m_label3, m_texts.nowLoading); });
     connect(m_monitor, &Monitor::replyReceived, this, [this](const QByteArray &reply) {
         Controls::setAutoSizedText(m_label2, QString::fromLatin1(reply));
+        updateValueColour();
+        m_context.trend.addReply(m_clock->now().toMSecsSinceEpoch(), reply);
+        if (m_trendWindow)
+            m_trendWindow->liveDataChanged();
     });
     connect(m_monitor, &Monitor::pollFailed, this, &MainWindow::onPollFailed);
     connect(m_monitor, &Monitor::recordStarted, this,
@@ -83,7 +91,10 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     setGeometry(client.adjusted(0, -centralWidget()->y(), 0, 0));
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    delete m_trendWindow; // it follows this window's language
+}
 
 void MainWindow::buildControls()
 {
@@ -157,6 +168,12 @@ void MainWindow::buildMenus()
     m_commMenu->setObjectName(QStringLiteral("COMM"));
     connect(Controls::menuItem(m_commMenu, "SELECT", m_texts.menuSelect), &QAction::triggered, this,
             &MainWindow::SELECT_Click);
+
+    // Enabled in every state, polling included, like help.
+    QMenu *view = bar->addMenu(m_texts.menuView);
+    view->setObjectName(QStringLiteral("VIEW"));
+    connect(Controls::menuItem(view, "TREND", m_texts.menuTrend), &QAction::triggered, this,
+            &MainWindow::TREND_Click);
 
     m_helpMenu = bar->addMenu(m_texts.menuHelp);
     m_helpMenu->setObjectName(QStringLiteral("help"));
@@ -261,6 +278,7 @@ void MainWindow::startPolling()
 
 void MainWindow::stopPolling()
 {
+    breakTrend();
     m_command2->setEnabled(false);
     setMenusAndSelectorsEnabled(true);
     m_monitor->stopPolling(); // logging ends with polling
@@ -274,6 +292,7 @@ void MainWindow::onPollFailed(const CycleResult &result)
 {
     // Polling and logging have stopped and the port is closed; the captions change only
     // once the operator has seen the message.
+    breakTrend();
     m_command2->setEnabled(false);
     setMenusAndSelectorsEnabled(true);
     m_context.prompts.message(this, m_texts.communicationError, failureDetail(m_texts, result));
@@ -373,6 +392,40 @@ void MainWindow::Language_Click()
         Q_EMIT switchRequested(*target);
 }
 
+void MainWindow::TREND_Click()
+{
+    if (!m_trendWindow) {
+        m_trendWindow = new TrendWindow(m_language, m_context);
+        connect(m_trendWindow, &TrendWindow::limitsChanged, this, &MainWindow::updateValueColour);
+        Controls::centre(m_trendWindow, this);
+    }
+    m_trendWindow->show();
+    m_trendWindow->raise();
+    m_trendWindow->activateWindow();
+}
+
+TrendWindow *MainWindow::trendWindow() const
+{
+    return m_trendWindow;
+}
+
+void MainWindow::breakTrend()
+{
+    m_context.trend.addBreak(m_clock->now().toMSecsSinceEpoch());
+    if (m_trendWindow)
+        m_trendWindow->liveDataChanged();
+}
+
+void MainWindow::updateValueColour()
+{
+    // Red while the latest value is outside the alarm limits, black otherwise.
+    const auto value = Numbers::toReal(m_monitor->lastReply());
+    const bool outside = value && m_context.session.limits().isOutside(*value);
+    QPalette palette = m_label2->palette();
+    palette.setColor(QPalette::WindowText, outside ? Qt::red : Qt::black);
+    m_label2->setPalette(palette);
+}
+
 void MainWindow::gotohelp_Click()
 {
     HelpPage::open(m_context.session.folder());
@@ -396,6 +449,9 @@ void MainWindow::showEvent(QShowEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_monitor->stopPolling();
+    breakTrend();
+    if (m_trendWindow)
+        m_trendWindow->close();
     bool written = false;
     Session &session = m_context.session;
     if (session.writesOnClose(m_language)) {

@@ -6,6 +6,7 @@
 #include "ui/UiContext.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <chrono>
 
@@ -16,6 +17,8 @@ class QScrollBar;
 class Monitor;
 class QTimer;
 class SerialPort;
+class Clock;
+class TrendWindow;
 struct CycleResult;
 
 // The Main window, English (Form5) or Japanese (Form1): the measured value in large
@@ -43,6 +46,8 @@ public:
     QString logDialogName() const { return m_logDialogName; }
     // The operator's options (Edit > Options) as they apply now.
     const Options &options() const { return m_options; }
+    // The Trend window while one is open.
+    TrendWindow *trendWindow() const;
 
 Q_SIGNALS:
     // The user chose the other language and the settings file has been written.
@@ -77,12 +82,16 @@ private:
     void PORTS_Click();
     void OPTIONS_Click();
     void SELECT_Click();
+    void TREND_Click();
     void Language_Click();
     void gotohelp_Click();
     void ver_Click();
 
     bool applySerialSettings(const AppSettings &s);
     void applyOptions();
+    // A break in the live history: no data until the next reply.
+    void breakTrend();
+    void updateValueColour();
 
     const Language m_language;
     const MainTexts &m_texts;
@@ -99,6 +108,8 @@ private:
     QMenu *m_fileMenu = nullptr, *m_editMenu = nullptr, *m_commMenu = nullptr,
           *m_helpMenu = nullptr;
     Monitor *m_monitor = nullptr; // Timer1 (polling) and Timer2 (logging) live in here
+    const Clock *m_clock = nullptr;
+    QPointer<TrendWindow> m_trendWindow;
     Options m_options;
     QString m_keepAwakeProblem; // why the system refused to keep the computer awake, if it did
 };

@@ -25,6 +25,8 @@ MainTexts englishMain()
     t.menuOptions = QStringLiteral("Options(&O)");
     t.menuComm = QStringLiteral("Comm(&C)");
     t.menuSelect = QStringLiteral("Select_Comm(&S)");
+    t.menuView = QStringLiteral("View(&V)");
+    t.menuTrend = QStringLiteral("Trend(&T)");
     t.menuHelp = QStringLiteral("Help(&H)");
     t.menuGotoHelp = QStringLiteral("help(&h)");
     t.menuVer = QStringLiteral("version(&V)");
@@ -94,6 +96,8 @@ MainTexts japaneseMain()
     t.menuOptions = QStringLiteral("オプション(&O)");
     t.menuComm = QStringLiteral("通信(&C)");
     t.menuSelect = QStringLiteral("設定変更(&S)");
+    t.menuView = QStringLiteral("表示(&V)");
+    t.menuTrend = QStringLiteral("トレンド(&T)");
     t.menuHelp = QStringLiteral("ヘルプ(&H)");
     t.menuGotoHelp = QStringLiteral("ヘルプ(&H)");
     t.menuVer = QStringLiteral("バージョン情報(&V)");

@@ -19,6 +19,7 @@ struct MainTexts {
     QString menuFile, menuSaveAs, menuEnd;
     QString menuEdit, menuCommSet, menuLanguage, menuPorts, menuOptions;
     QString menuComm, menuSelect;
+    QString menuView, menuTrend;
     QString menuHelp, menuGotoHelp, menuVer;
     QString communicationError;
     QString settingsNotWritten; // a failed write of the settings file

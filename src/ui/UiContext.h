@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Session.h"
+#include "monitor/TrendSeries.h"
 
 #include <chrono>
 #include <functional>
@@ -23,4 +24,7 @@ struct UiContext {
     std::chrono::milliseconds secondLength{1000};
     // Keeps the computer awake while logging, made when first asked for; none when empty.
     std::function<SleepInhibitor &()> sleepInhibitor{};
+    // What the Main windows' polling received in this run, through every change of
+    // language: the Trend window's live data.
+    TrendSeries trend{};
 };

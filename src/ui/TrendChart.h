@@ -1,0 +1,78 @@
+#pragma once
+
+#include "core/AlarmLimits.h"
+#include "monitor/TrendSeries.h"
+
+#include <QChartView>
+
+#include <vector>
+
+class QChart;
+class QDateTimeAxis;
+class QValueAxis;
+class TraceItem;
+
+// The measured value against local time: Qt Charts' axes and grid, with the history drawn
+// by an item of our own so that a break in the data is a break in the line and a span of
+// any length costs a few points per pixel column. Values outside the alarm limits are red
+// dots; the limits are dashed lines.
+//
+// The view follows the newest point (its right edge) until the user scrolls or zooms:
+// dragging or the arrow keys scroll, the wheel or +/- zoom about the pointer or the middle;
+// follow() returns to the newest point.
+class TrendChart : public QChartView {
+    Q_OBJECT
+public:
+    enum class Span { TenMinutes, Hour, EightHours, Day, All };
+
+    explicit TrendChart(QWidget *parent = nullptr);
+    ~TrendChart() override;
+
+    // What to draw; it must outlive the chart or be replaced first. Null: nothing.
+    void setSeries(const TrendSeries *series);
+    void setLimits(const AlarmLimits &limits);
+    // Shows the span ending at the newest point and follows it.
+    void setSpan(Span span);
+    Span span() const { return m_span; }
+    void follow();
+    bool isFollowing() const { return m_following; }
+    // The series changed: draws it again (when following, the view moves with it).
+    void refresh();
+
+    // The shown time range, milliseconds since the epoch.
+    qint64 from() const { return m_from; }
+    qint64 to() const { return m_to; }
+    // The points handed to the drawing at the last refresh.
+    const std::vector<TrendSeries::Point> &drawnPoints() const;
+
+Q_SIGNALS:
+    // The shown range changed (new data while following, scrolling, zooming, a new span).
+    void viewChanged();
+    void followingChanged(bool following);
+
+protected:
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void showRange(qint64 from, qint64 to);
+    void userRange(qint64 from, qint64 to);
+    void zoom(double factor, double anchor); // anchor: 0 left edge .. 1 right edge
+    void setFollowing(bool following);
+
+    QChart *m_chart;
+    QDateTimeAxis *m_x;
+    QValueAxis *m_y;
+    TraceItem *m_trace;
+    const TrendSeries *m_series = nullptr;
+    AlarmLimits m_limits;
+    Span m_span = Span::TenMinutes;
+    bool m_following = true;
+    qint64 m_from = 0, m_to = 0;
+    int m_columns = 1; // pixel columns of the last reduction
+    int m_dragX = -1;  // where a drag started, in pixels; -1 when none
+    qint64 m_dragFrom = 0;
+};

@@ -1,0 +1,372 @@
+#include "ui/TrendWindow.h"
+
+#include "core/FileNames.h"
+#include "core/Options.h"
+#include "monitor/Clock.h"
+#include "ui/Controls.h"
+#include "ui/Prompts.h"
+#include "ui/TrendChart.h"
+
+#include <QBoxLayout>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QImageWriter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QThread>
+
+namespace {
+
+constexpr qint64 beginning = std::numeric_limits<qint64>::min() / 2;
+constexpr qint64 end = std::numeric_limits<qint64>::max() / 2;
+const QString none = QStringLiteral("-");
+
+QString reading(double value)
+{
+    return QString::number(value, 'g', 12);
+}
+
+QString derived(double value)
+{
+    return QString::number(value, 'g', 7);
+}
+
+QString duration(qint64 ms)
+{
+    const qint64 s = ms / 1000;
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(s / 3600 % 24, 2, 10, QLatin1Char('0'))
+                              .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(s % 60, 2, 10, QLatin1Char('0'));
+    return s >= 86400 ? QStringLiteral("%1 d %2").arg(s / 86400).arg(clock) : clock;
+}
+
+QString localTime(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// One column of the statistics table, in the order of the texts' rows.
+QStringList column(const TrendStats &s, const AlarmLimits &limits)
+{
+    const bool any = s.count > 0;
+    const auto sd = s.standardDeviation();
+    return {QString::number(s.count),
+            any ? reading(s.minimum) : none,
+            any ? reading(s.maximum) : none,
+            any ? derived(s.mean) : none,
+            sd ? derived(*sd) : none,
+            any ? QStringLiteral("%1 (%2)").arg(reading(s.latest),
+                                                QDateTime::fromMSecsSinceEpoch(s.latestMs)
+                                                    .toString(QStringLiteral("MM-dd HH:mm:ss")))
+                : none,
+            QString::number(s.notNumbers),
+            limits.isSet() ? QString::number(s.outsideCount) : none,
+            limits.isSet() ? duration(s.outsideMs) : none};
+}
+
+QLabel *labelFor(QWidget *parent, const QString &text, QWidget *field)
+{
+    auto *label = new QLabel(text, parent);
+    label->setBuddy(field);
+    return label;
+}
+
+} // namespace
+
+TrendWindow::TrendWindow(Language language, UiContext &context, QWidget *parent)
+    : QMainWindow(parent), m_language(language), m_texts(trendTexts(language)), m_context(context),
+      m_resetMs(beginning)
+{
+    setObjectName(QStringLiteral("Trend"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(m_texts.caption);
+    buildMenus();
+    setCentralWidget(buildControls());
+    resize(1000, 580);
+
+    m_chart->setLimits(m_context.session.limits());
+    connect(m_chart, &TrendChart::viewChanged, this, &TrendWindow::updateStatistics);
+    connect(m_chart, &TrendChart::followingChanged, m_follow,
+            [this](bool following) { m_follow->setEnabled(!following); });
+    showLive();
+}
+
+TrendWindow::~TrendWindow()
+{
+    if (m_reader) {
+        *m_cancel = true;
+        m_reader->wait();
+    }
+}
+
+void TrendWindow::buildMenus()
+{
+    QMenu *file = menuBar()->addMenu(m_texts.menuFile);
+    file->setObjectName(QStringLiteral("TrendFile"));
+    connect(Controls::menuItem(file, "OpenLog", m_texts.menuOpen), &QAction::triggered, this,
+            [this] {
+                const QString initial =
+                    m_filePath.isEmpty() ? m_context.session.settings().fom1file : m_filePath;
+                if (const auto chosen =
+                        m_context.prompts.openFileName(this, QStringLiteral("*.csv"), initial))
+                    openLog(*chosen);
+            });
+    connect(Controls::menuItem(file, "LiveData", m_texts.menuLive), &QAction::triggered, this,
+            &TrendWindow::showLive);
+    file->addSeparator();
+    connect(Controls::menuItem(file, "SavePng", m_texts.menuSavePng), &QAction::triggered, this,
+            &TrendWindow::savePng);
+    connect(Controls::menuItem(file, "CopyStatistics", m_texts.menuCopy), &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(statisticsText()); });
+    file->addSeparator();
+    connect(Controls::menuItem(file, "CloseTrend", m_texts.menuClose), &QAction::triggered, this,
+            &QWidget::close);
+}
+
+QWidget *TrendWindow::buildControls()
+{
+    auto *client = new QWidget(this);
+    m_mode = new QLabel(client);
+    m_mode->setObjectName(QStringLiteral("Mode"));
+    m_mode->setTextFormat(Qt::PlainText);
+    QFont bold = m_mode->font();
+    bold.setBold(true);
+    m_mode->setFont(bold);
+    m_note = new QLabel(client);
+    m_note->setObjectName(QStringLiteral("Note"));
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setWordWrap(true);
+
+    m_span = new QComboBox(client);
+    m_span->setObjectName(QStringLiteral("Span"));
+    m_span->addItems(m_texts.spans);
+    m_follow = new QPushButton(m_texts.follow, client);
+    m_follow->setObjectName(QStringLiteral("Follow"));
+    m_follow->setEnabled(false);
+    m_high = new QLineEdit(limitText(m_context.session.limits().high), client);
+    m_high->setObjectName(QStringLiteral("HighLimit"));
+    m_low = new QLineEdit(limitText(m_context.session.limits().low), client);
+    m_low->setObjectName(QStringLiteral("LowLimit"));
+    for (QLineEdit *field : {m_high, m_low}) {
+        field->setMaximumWidth(120);
+        connect(field, &QLineEdit::returnPressed, this, &TrendWindow::applyLimits);
+    }
+    auto *apply = new QPushButton(m_texts.apply, client);
+    apply->setObjectName(QStringLiteral("ApplyLimits"));
+
+    m_chart = new TrendChart(client);
+    m_chart->setAccessibleName(m_texts.chartName);
+
+    m_stats = new QTableWidget(int(m_texts.rows.size()), 2, client);
+    m_stats->setObjectName(QStringLiteral("Statistics"));
+    m_stats->setVerticalHeaderLabels(m_texts.rows);
+    m_stats->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_stats->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_stats->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_stats->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Wide enough for two columns of "12.3456 (12-08 13:59:59)" beside the row names.
+    const QFontMetrics metrics = m_stats->fontMetrics();
+    int names = 0;
+    for (const QString &row : m_texts.rows)
+        names = std::max(names, metrics.horizontalAdvance(row));
+    const int cell = metrics.horizontalAdvance(QStringLiteral("12.3456 (12-08 13:59:59)"));
+    m_stats->setFixedWidth(names + 2 * cell + 48);
+    for (int r = 0; r < m_stats->rowCount(); ++r)
+        for (int c = 0; c < 2; ++c)
+            m_stats->setItem(r, c, new QTableWidgetItem(none));
+    m_reset = new QPushButton(m_texts.reset, client);
+    m_reset->setObjectName(QStringLiteral("ResetStatistics"));
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(labelFor(client, m_texts.span, m_span));
+    controls->addWidget(m_span);
+    controls->addWidget(m_follow);
+    controls->addStretch();
+    controls->addWidget(labelFor(client, m_texts.highLimit, m_high));
+    controls->addWidget(m_high);
+    controls->addWidget(labelFor(client, m_texts.lowLimit, m_low));
+    controls->addWidget(m_low);
+    controls->addWidget(apply);
+
+    auto *side = new QVBoxLayout;
+    side->addWidget(m_stats, 1);
+    side->addWidget(m_reset, 0, Qt::AlignRight);
+    auto *body = new QHBoxLayout;
+    body->addWidget(m_chart, 1);
+    body->addLayout(side);
+
+    auto *layout = new QVBoxLayout(client);
+    layout->addWidget(m_mode);
+    layout->addWidget(m_note);
+    layout->addLayout(controls);
+    layout->addLayout(body, 1);
+
+    setTabOrder(m_span, m_follow);
+    setTabOrder(m_follow, m_high);
+    setTabOrder(m_high, m_low);
+    setTabOrder(m_low, apply);
+    setTabOrder(apply, m_chart);
+    setTabOrder(m_chart, m_stats);
+    setTabOrder(m_stats, m_reset);
+
+    connect(m_span, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_chart->setSpan(TrendChart::Span(index)); });
+    connect(m_follow, &QPushButton::clicked, m_chart, &TrendChart::follow);
+    connect(apply, &QPushButton::clicked, this, &TrendWindow::applyLimits);
+    connect(m_reset, &QPushButton::clicked, this, [this] {
+        const QDateTime now =
+            m_context.clock ? m_context.clock->now() : QDateTime::currentDateTime();
+        m_resetMs = now.toMSecsSinceEpoch();
+        updateStatistics();
+    });
+    return client;
+}
+
+void TrendWindow::liveDataChanged()
+{
+    if (mode() == Mode::Live && isVisible())
+        m_chart->refresh();
+}
+
+void TrendWindow::showLive()
+{
+    m_file.reset();
+    m_filePath.clear();
+    m_chart->setSeries(&m_context.trend);
+    showMode();
+}
+
+void TrendWindow::showMode()
+{
+    const bool live = mode() == Mode::Live;
+    m_mode->setText(live ? m_texts.live : m_texts.file.arg(QDir::toNativeSeparators(m_filePath)));
+    QStringList note;
+    if (!live) {
+        note << m_texts.fileSummary.arg(m_file->records);
+        if (m_file->damaged)
+            note << m_texts.fileDamaged.arg(m_file->damaged).arg(m_file->firstDamagedLine);
+        if (m_file->leftOut)
+            note << m_texts.fileLeftOut.arg(m_file->leftOut);
+    }
+    m_note->setText(note.join(u' '));
+    m_note->setVisible(!live);
+    m_reset->setEnabled(live);
+    m_stats->setHorizontalHeaderLabels(
+        {m_texts.shownSpan, live ? m_texts.sinceReset : m_texts.wholeFile});
+    updateStatistics();
+}
+
+void TrendWindow::openLog(const QString &path)
+{
+    if (m_reader)
+        return;
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    auto result = std::make_shared<LogReview::Result>();
+    m_reader = QThread::create(
+        [path, result, cancel = m_cancel] { *result = LogReview::read(path, cancel.get()); });
+    connect(m_reader, &QThread::finished, this, [this, path, result] {
+        m_reader->deleteLater();
+        m_reader = nullptr;
+        showLog(path, std::move(*result));
+    });
+    m_mode->setText(m_texts.reading.arg(QDir::toNativeSeparators(path)));
+    m_reader->start();
+}
+
+void TrendWindow::showLog(const QString &path, LogReview::Result result)
+{
+    if (!result.error.isEmpty()) {
+        showMode();
+        m_context.prompts.message(this, m_texts.notRead, result.error);
+        Q_EMIT logRead();
+        return;
+    }
+    m_file = std::make_unique<LogReview::Result>(std::move(result));
+    m_filePath = QFileInfo(path).absoluteFilePath();
+    m_chart->setSeries(&m_file->series);
+    m_span->setCurrentIndex(int(TrendChart::Span::All)); // shows the whole file
+    m_chart->setSpan(TrendChart::Span::All);
+    showMode();
+    Q_EMIT logRead();
+}
+
+void TrendWindow::applyLimits()
+{
+    const auto high = parseLimit(m_high->text());
+    const auto low = parseLimit(m_low->text());
+    for (auto [limit, field] : {std::pair{&high, m_high}, std::pair{&low, m_low}})
+        if (!*limit) {
+            m_context.prompts.message(this, m_texts.notALimit.arg(field->text()));
+            field->setFocus();
+            return;
+        }
+    const AlarmLimits limits{*high, *low};
+    if (limits.high && limits.low && *limits.low > *limits.high) {
+        m_context.prompts.message(this, m_texts.limitsCrossed);
+        m_low->setFocus();
+        return;
+    }
+    m_high->setText(limitText(limits.high));
+    m_low->setText(limitText(limits.low));
+    QString error;
+    const bool saved =
+        LimitsFile::save(OptionsFile::path(m_context.session.folder()), limits, &error);
+    // As with the options: limits the file could not take still hold for this run.
+    m_context.session.setLimits(limits);
+    m_chart->setLimits(limits);
+    Q_EMIT limitsChanged();
+    if (!saved)
+        m_context.prompts.message(this, m_texts.limitsNotSaved, error);
+}
+
+void TrendWindow::updateStatistics()
+{
+    const TrendSeries *series = m_file ? &m_file->series : &m_context.trend;
+    const AlarmLimits &limits = m_context.session.limits();
+    const QStringList shown =
+        column(Trend::summarize(*series, m_chart->from(), m_chart->to(), limits), limits);
+    const QStringList whole =
+        column(Trend::summarize(*series, m_file ? beginning : m_resetMs, end, limits), limits);
+    for (int r = 0; r < m_stats->rowCount(); ++r) {
+        m_stats->item(r, 0)->setText(shown[r]);
+        m_stats->item(r, 1)->setText(whole[r]);
+    }
+}
+
+QString TrendWindow::statisticsText() const
+{
+    QStringList lines{
+        m_mode->text(),
+        QStringLiteral("%1 - %2").arg(localTime(m_chart->from()), localTime(m_chart->to())),
+        QString()};
+    lines.last() = QStringLiteral("\t%1\t%2")
+                       .arg(m_stats->horizontalHeaderItem(0)->text(),
+                            m_stats->horizontalHeaderItem(1)->text());
+    for (int r = 0; r < m_stats->rowCount(); ++r)
+        lines << QStringLiteral("%1\t%2\t%3")
+                     .arg(m_texts.rows[r], m_stats->item(r, 0)->text(),
+                          m_stats->item(r, 1)->text());
+    return lines.join(u'\n') + u'\n';
+}
+
+void TrendWindow::savePng()
+{
+    const auto chosen =
+        m_context.prompts.saveFileName(this, QStringLiteral("*.png"), QStringLiteral("trend.png"));
+    if (!chosen)
+        return;
+    const QString path = FileNames::withSuffix(*chosen, QStringLiteral(".png"));
+    QImageWriter writer(path, "png");
+    if (!writer.write(m_chart->grab().toImage()))
+        m_context.prompts.message(
+            this, m_texts.chartNotSaved,
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), writer.errorString()));
+}
