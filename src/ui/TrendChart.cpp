@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QValueAxis>
 #include <QWheelEvent>
 
@@ -72,7 +71,7 @@ public:
             return;
         painter->save();
         painter->setClipRect(plot);
-        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setRenderHint(QPainter::Antialiasing, false);
         const auto at = [&](qint64 ms, double value) {
             return QPointF(plot.left() + double(ms - m_from) / double(m_to - m_from) * plot.width(),
                            plot.bottom() - (value - m_bottom) / (m_top - m_bottom) * plot.height());
@@ -87,32 +86,28 @@ public:
                 painter->drawLine(QPointF(plot.left(), yOf(*limit)),
                                   QPointF(plot.right(), yOf(*limit)));
 
-        // A stretch of one point shows as a dot; longer ones as lines.
-        QPainterPath path;
-        std::vector<QPointF> lone, outside;
-        bool open = false;
-        for (size_t i = 0; i < m_points.size(); ++i) {
-            const TrendSeries::Point &p = m_points[i];
-            if (p.isBreak()) {
-                open = false;
-                continue;
-            }
-            const QPointF xy = at(p.ms, p.value);
-            if (m_limits.isOutside(p.value))
-                outside.push_back(xy);
-            const bool alone = !open && (i + 1 == m_points.size() || m_points[i + 1].isBreak());
-            if (alone)
-                lone.push_back(xy);
-            if (open)
-                path.lineTo(xy);
-            else
-                path.moveTo(xy);
-            open = true;
-        }
-        QPen linePen(lineColour, 1.5);
+        // Each stretch between breaks as one polyline; a stretch of one point as a dot.
+        QPen linePen(lineColour, 1);
         linePen.setCosmetic(true);
         painter->setPen(linePen);
-        painter->drawPath(path);
+        std::vector<QPointF> stretch, lone, outside;
+        const auto drawStretch = [&] {
+            if (stretch.size() == 1)
+                lone.push_back(stretch.front());
+            else if (stretch.size() > 1)
+                painter->drawPolyline(stretch.data(), int(stretch.size()));
+            stretch.clear();
+        };
+        for (const TrendSeries::Point &p : m_points) {
+            if (p.isBreak()) {
+                drawStretch();
+                continue;
+            }
+            stretch.push_back(at(p.ms, p.value));
+            if (m_limits.isOutside(p.value))
+                outside.push_back(stretch.back());
+        }
+        drawStretch();
         painter->setPen(Qt::NoPen);
         painter->setBrush(lineColour);
         for (const QPointF &p : lone)
@@ -136,6 +131,10 @@ TrendChart::TrendChart(QWidget *parent)
 {
     setObjectName(QStringLiteral("Chart"));
     m_chart->legend()->hide();
+    // Flat and without smoothing: a shadow and antialiased grid lines double the cost of
+    // every redraw and show nothing. Text stays smooth (the font's own antialiasing).
+    m_chart->setDropShadowEnabled(false);
+    m_chart->setBackgroundRoundness(0);
     m_chart->setMargins(QMargins(4, 4, 12, 4));
     m_chart->addAxis(m_x, Qt::AlignBottom);
     m_chart->addAxis(m_y, Qt::AlignLeft);
@@ -143,7 +142,6 @@ TrendChart::TrendChart(QWidget *parent)
     m_y->setLabelFormat(QStringLiteral("%.8g"));
     m_trace = new TraceItem(m_chart);
     setChart(m_chart);
-    setRenderHint(QPainter::Antialiasing);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(320, 200);
     // A plot area of another width wants the history reduced to its columns again.
@@ -322,6 +320,12 @@ void TrendChart::mouseReleaseEvent(QMouseEvent *event)
     m_dragX = -1;
     unsetCursor();
     event->accept();
+}
+
+void TrendChart::paintEvent(QPaintEvent *event)
+{
+    QChartView::paintEvent(event);
+    Q_EMIT painted();
 }
 
 void TrendChart::keyPressEvent(QKeyEvent *event)

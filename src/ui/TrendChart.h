@@ -49,6 +49,8 @@ Q_SIGNALS:
     // The shown range changed (new data while following, scrolling, zooming, a new span).
     void viewChanged();
     void followingChanged(bool following);
+    // The chart has been painted.
+    void painted();
 
 protected:
     void wheelEvent(QWheelEvent *event) override;
@@ -56,6 +58,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void showRange(qint64 from, qint64 to);

@@ -22,11 +22,29 @@
 #include <QTableWidget>
 #include <QThread>
 
+#include <ctime>
+
 namespace {
 
 constexpr qint64 beginning = std::numeric_limits<qint64>::min() / 2;
 constexpr qint64 end = std::numeric_limits<qint64>::max() / 2;
 const QString none = QStringLiteral("-");
+// A live refresh that cost t waits until 400 t have passed since it: at most 0.25 % of a core.
+constexpr qint64 refreshCostShare = 400;
+
+// The processor time this thread has used, or where the system cannot tell, the time.
+qint64 cpuNs()
+{
+#ifdef CLOCK_THREAD_CPUTIME_ID
+    timespec t{};
+    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0)
+        return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+#endif
+    static QElapsedTimer since;
+    if (!since.isValid())
+        since.start();
+    return since.nsecsElapsed();
+}
 
 QString reading(double value)
 {
@@ -96,6 +114,13 @@ TrendWindow::TrendWindow(Language language, UiContext &context, QWidget *parent)
     connect(m_chart, &TrendChart::viewChanged, this, &TrendWindow::updateStatistics);
     connect(m_chart, &TrendChart::followingChanged, m_follow,
             [this](bool following) { m_follow->setEnabled(!following); });
+    connect(m_chart, &TrendChart::painted, this, [this] {
+        if (m_refreshStartNs >= 0)
+            m_refreshCostNs = cpuNs() - m_refreshStartNs;
+        m_refreshStartNs = -1;
+    });
+    m_refreshDue.setSingleShot(true);
+    connect(&m_refreshDue, &QTimer::timeout, this, &TrendWindow::refreshLive);
     showLive();
 }
 
@@ -232,8 +257,22 @@ QWidget *TrendWindow::buildControls()
 
 void TrendWindow::liveDataChanged()
 {
-    if (mode() == Mode::Live && isVisible())
-        m_chart->refresh();
+    if (mode() != Mode::Live || !isVisible() || m_refreshDue.isActive())
+        return;
+    const qint64 waitMs =
+        (m_refreshCostNs * refreshCostShare - m_sinceRefresh.nsecsElapsed()) / 1'000'000;
+    if (!m_sinceRefresh.isValid() || waitMs <= 0)
+        refreshLive();
+    else
+        m_refreshDue.start(int(waitMs));
+}
+
+void TrendWindow::refreshLive()
+{
+    // The cost runs until the chart has painted: scaling, statistics, layout and drawing.
+    m_refreshStartNs = cpuNs();
+    m_chart->refresh();
+    m_sinceRefresh.start();
 }
 
 void TrendWindow::showLive()

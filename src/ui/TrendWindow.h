@@ -5,7 +5,9 @@
 #include "ui/TrendTexts.h"
 #include "ui/UiContext.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <atomic>
 #include <memory>
@@ -58,6 +60,7 @@ private:
     void showLog(const QString &path, LogReview::Result result);
     void savePng();
     void showMode();
+    void refreshLive();
 
     const Language m_language;
     const TrendTexts &m_texts;
@@ -74,5 +77,11 @@ private:
     QString m_filePath;
     qint64 m_resetMs; // Live mode: statistics since this time
     QThread *m_reader = nullptr;
+    // Live refreshes are spaced so that drawing a long history never takes more than a
+    // small share of the time: the next one waits for a multiple of what the last one cost.
+    QTimer m_refreshDue;
+    QElapsedTimer m_sinceRefresh;
+    qint64 m_refreshCostNs = 0;
+    qint64 m_refreshStartNs = -1; // processor time when the refresh began, until painted
     std::shared_ptr<std::atomic<bool>> m_cancel;
 };

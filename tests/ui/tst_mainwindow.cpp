@@ -190,6 +190,8 @@ void TestMainWindow::buildsTheWholeMenuTree_data()
                                             "  OPTIONS=Options(&O)",
                                             "COMM=Comm(&C)",
                                             "  SELECT=Select_Comm(&S)",
+                                            "VIEW=View(&V)",
+                                            "  TREND=Trend(&T)",
                                             "help=Help(&H)",
                                             "  gotohelp=help(&h)",
                                             "  ver=version(&V)"};
@@ -205,6 +207,8 @@ void TestMainWindow::buildsTheWholeMenuTree_data()
                                              "  OPTIONS=オプション(&O)",
                                              "COMM=通信(&C)",
                                              "  SELECT=設定変更(&S)",
+                                             "VIEW=表示(&V)",
+                                             "  TREND=トレンド(&T)",
                                              "help=ヘルプ(&H)",
                                              "  gotohelp=ヘルプ(&H)",
                                              "  ver=バージョン情報(&V)"};
