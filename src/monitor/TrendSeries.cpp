@@ -3,6 +3,7 @@
 #include "core/Numbers.h"
 
 #include <algorithm>
+#include <array>
 
 void TrendSeries::add(const Point &point)
 {
@@ -124,7 +125,11 @@ public:
 
     void number(const TrendSeries::Point &p)
     {
-        m_breakPending = false; // later stretches within one column merge
+        // Later stretches within one column merge; the line leaving the column must then
+        // start after the last break, so the column's latest number is drawn too.
+        m_merged = m_merged || m_breakPending;
+        m_breakPending = false;
+        m_last = p;
         if (!m_have) {
             m_min = m_max = p;
             m_have = true;
@@ -153,11 +158,15 @@ public:
     void flush()
     {
         if (m_have) {
-            const bool minFirst = m_min.ms <= m_max.ms;
-            m_out.push_back(minFirst ? m_min : m_max);
-            if (m_min.ms != m_max.ms || m_min.value != m_max.value)
-                m_out.push_back(minFirst ? m_max : m_min);
+            std::array<TrendSeries::Point, 3> points{m_min, m_max, m_last};
+            const auto count = m_merged ? points.size() : 2;
+            std::sort(points.begin(), points.begin() + count,
+                      [](const auto &a, const auto &b) { return a.ms < b.ms; });
+            for (size_t i = 0; i < count; ++i)
+                if (i == 0 || points[i].ms != points[i - 1].ms)
+                    m_out.push_back(points[i]);
             m_have = false;
+            m_merged = false;
         }
         if (m_breakPending)
             emitBreak(m_breakMs);
@@ -176,8 +185,9 @@ private:
     bool m_have = false;
     bool m_brokeInColumn = false;
     bool m_breakPending = false;
+    bool m_merged = false; // the accumulation spans a break
     qint64 m_breakMs = 0;
-    TrendSeries::Point m_min{}, m_max{};
+    TrendSeries::Point m_min{}, m_max{}, m_last{};
 };
 
 } // namespace
@@ -198,7 +208,7 @@ std::vector<TrendSeries::Point> reduce(const TrendSeries &series, qint64 from, q
         ++end;
     end = std::min(series.size(), end + 1);
 
-    out.reserve(size_t(std::min<qsizetype>(end - begin, qsizetype(columns) * 5 + 8)));
+    out.reserve(size_t(std::min<qsizetype>(end - begin, qsizetype(columns) * 7 + 8)));
     const double columnMs = double(to - from) / columns;
     ColumnReducer reducer(out);
     for (qsizetype i = begin; i < end; ++i) {

@@ -96,9 +96,10 @@ TrendStats summarize(const TrendSeries &series, qint64 from, qint64 to, const Al
 
 // What to draw of [from, to] across `columns` pixel columns: per column the minimum and the
 // maximum (in time order) of each stretch of numbers, breaks where the data breaks, and
-// the points just outside the span so the line runs to the edges. At most about five
-// points per column, however many the span holds. Breaks come out as points whose
-// isBreak() is true; replies that were no number are left out.
+// the points just outside the span so the line runs to the edges. Stretches after a
+// column's first break merge (with their latest number, so no line leaves the column from
+// before a break): at most seven points per column, however many the span holds. Breaks
+// come out as points whose isBreak() is true; replies that were no number are left out.
 std::vector<TrendSeries::Point> reduce(const TrendSeries &series, qint64 from, qint64 to,
                                        int columns);
 

@@ -5,8 +5,11 @@
 #include "monitor/TrendSeries.h"
 
 #include <QDateTime>
+#include <QRandomGenerator>
+
 #include <QTemporaryDir>
 #include <QTest>
+#include <map>
 
 namespace {
 
@@ -130,7 +133,7 @@ private slots:
         for (qint64 i = 50000; i < 100000; ++i)
             s.addValue(t0 + i, i == 77777 ? -99.0 : 1.0);
         const auto drawn = Trend::reduce(s, t0, t0 + 99999, 100);
-        QVERIFY(drawn.size() <= 100 * 5 + 8);
+        QVERIFY(drawn.size() <= 100 * 7 + 8);
         int breaks = 0;
         bool high = false, low = false;
         for (const auto &p : drawn) {
@@ -151,7 +154,7 @@ private slots:
                 gappy.addBreak(t0 + i * 10 + 5);
         }
         const auto few = Trend::reduce(gappy, t0, t0 + 200000, 50);
-        QVERIFY(few.size() <= 50 * 5 + 8);
+        QVERIFY(few.size() <= 50 * 7 + 8);
         QVERIFY(!few.back().isBreak());
 
         // The points just beyond the span come along, so the line reaches both edges.
@@ -239,6 +242,103 @@ private slots:
         QCOMPARE(stats.count, 600000);
         QCOMPARE(stats.maximum, 999.0);
         QCOMPARE(stats.latestMs, t0 + 599999 * qint64(1000));
+    }
+
+    // Against a plain reading of the same data, for random series: every column's extremes
+    // are drawn, and no drawn line crosses a break except within one pixel column.
+    void reductionMatchesAPlainReading()
+    {
+        QRandomGenerator random(540);
+        for (int round = 0; round < 50; ++round) {
+            TrendSeries s;
+            qint64 ms = t0;
+            const int n = random.bounded(1, 3000);
+            for (int i = 0; i < n; ++i) {
+                ms += random.bounded(1, 2000);
+                const int kind = random.bounded(100);
+                if (kind < 3)
+                    s.addBreak(ms);
+                else if (kind < 5)
+                    s.addNotNumber(ms);
+                else
+                    s.addValue(ms, random.bounded(1000.0));
+            }
+            const qint64 from = t0 + random.bounded(qint64(ms - t0) / 2 + 1);
+            const qint64 to = from + 1 + random.bounded(ms - from + 1000);
+            const int columns = random.bounded(1, 400);
+            const auto drawn = Trend::reduce(s, from, to, columns);
+            const double width = double(to - from) / columns;
+            const auto columnOf = [&](qint64 at) {
+                return at < from ? -1
+                       : at > to ? columns
+                                 : std::min<qint64>(columns - 1, qint64(double(at - from) / width));
+            };
+            // Extremes per column, of the points in the span.
+            std::map<qint64, std::pair<double, double>> extremes;
+            for (qsizetype i = s.lowerBound(from); i < s.lowerBound(to + 1); ++i)
+                if (s.at(i).isNumber()) {
+                    auto [it, fresh] =
+                        extremes.try_emplace(columnOf(s.at(i).ms), s.at(i).value, s.at(i).value);
+                    it->second.first = std::min(it->second.first, s.at(i).value);
+                    it->second.second = std::max(it->second.second, s.at(i).value);
+                }
+            for (const auto &[column, range] : extremes) {
+                bool low = false, high = false;
+                for (const auto &p : drawn)
+                    if (p.isNumber() && columnOf(p.ms) == column) {
+                        low = low || p.value == range.first;
+                        high = high || p.value == range.second;
+                    }
+                QVERIFY2(low && high,
+                         qPrintable(QStringLiteral("round %1 column %2").arg(round).arg(column)));
+            }
+            for (size_t i = 1; i < drawn.size(); ++i) {
+                if (drawn[i - 1].isBreak() || drawn[i].isBreak())
+                    continue;
+                for (qsizetype k = s.lowerBound(drawn[i - 1].ms);
+                     k < s.size() && s.at(k).ms <= drawn[i].ms; ++k)
+                    if (s.at(k).isBreak())
+                        QVERIFY2(columnOf(drawn[i - 1].ms) == columnOf(drawn[i].ms) ||
+                                     s.at(k).ms == drawn[i].ms || s.at(k).ms == drawn[i - 1].ms,
+                                 qPrintable(
+                                     QStringLiteral("round %1: a line across a break").arg(round)));
+            }
+        }
+    }
+
+    // Records are local time: an hour's start is looked up once, and must be the right one
+    // on both sides of a change of daylight saving time (the test runs in Europe/Berlin).
+    void localTimesAcrossDaylightSavingChanges()
+    {
+        QByteArray bytes = "\"20260329\",\"015959\",\"1\"\r\n"  // CET
+                           "\"20260329\",\"030000\",\"2\"\r\n"  // CEST, one second later
+                           "\"20261025\",\"015959\",\"3\"\r\n"  // CEST
+                           "\"20261025\",\"035959\",\"4\"\r\n"; // CET
+        const LogReview::Result r = LogReview::parse(bytes);
+        QCOMPARE(r.series.size(), 5); // a break before the October records
+        const auto utc = [](const char *text) {
+            return QDateTime::fromString(QLatin1String(text), Qt::ISODate).toMSecsSinceEpoch();
+        };
+        QCOMPARE(r.series.at(0).ms, utc("2026-03-29T00:59:59Z"));
+        QCOMPARE(r.series.at(1).ms, utc("2026-03-29T01:00:00Z"));
+        QCOMPARE(r.series.at(3).ms, utc("2026-10-24T23:59:59Z"));
+        QCOMPARE(r.series.at(4).ms, utc("2026-10-25T02:59:59Z"));
+    }
+
+    void breaksOnlyWhereTheyMeanSomething()
+    {
+        TrendSeries s;
+        s.addBreak(t0); // nothing to break yet
+        QVERIFY(s.isEmpty());
+        s.addValue(t0, 1);
+        s.addBreak(t0 + 1);
+        s.addBreak(t0 + 2);
+        s.addNotNumber(t0 + 3);
+        QCOMPARE(s.size(), 3);
+        QCOMPARE(s.latestNumber()->value, 1.0);
+        const quint64 revision = s.revision();
+        s.addValue(t0 + 4, 2);
+        QVERIFY(s.revision() > revision);
     }
 };
 

@@ -219,7 +219,46 @@ private slots:
         chart.setSpan(TrendChart::Span::All);
         QCOMPARE(chart.from(), series.at(0).ms);
         // Never more than a few points per pixel column.
-        QVERIFY(chart.drawnPoints().size() <= size_t(5 * 600));
+        QVERIFY(chart.drawnPoints().size() <= size_t(7 * 600));
+    }
+
+    // What is on screen: two stretches with an hour between them leave that hour empty, and
+    // a value outside the limits is a red dot.
+    void aGapIsBlankOnTheScreen()
+    {
+        constexpr qint64 start = 1'765'000'000'000;
+        TrendSeries series;
+        for (int i = 0; i < 600; ++i)
+            series.addValue(start + i * 1000, i % 2 ? 1.0 : 2.0);
+        series.addBreak(start + 600'000);
+        for (int i = 0; i < 600; ++i)
+            series.addValue(start + 4'200'000 + i * 1000, i == 300 ? 9.0 : 1.5);
+        TrendChart chart;
+        chart.resize(800, 400);
+        chart.show();
+        chart.setSeries(&series);
+        chart.setLimits({5.0, std::nullopt});
+        chart.setSpan(TrendChart::Span::All);
+        const QImage image = chart.grab().toImage();
+        const QRectF plot = chart.chart()->plotArea();
+        const auto columnOf = [&](qint64 ms) {
+            return int(plot.left() + double(ms - chart.from()) / double(chart.to() - chart.from()) *
+                                         plot.width());
+        };
+        const auto count = [&](int fromX, int toX, auto wanted) {
+            int n = 0;
+            for (int x = fromX; x < toX; ++x)
+                for (int y = int(plot.top()); y < int(plot.bottom()); ++y)
+                    n += wanted(image.pixelColor(x, y));
+            return n;
+        };
+        const auto blue = [](const QColor &c) { return c.blue() > 150 && c.red() < 100; };
+        const auto red = [](const QColor &c) {
+            return c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        };
+        QVERIFY(count(columnOf(start), columnOf(start + 600'000), blue) > 100);
+        QCOMPARE(count(columnOf(start + 700'000), columnOf(start + 4'100'000), blue), 0);
+        QVERIFY(count(columnOf(start + 4'490'000), columnOf(start + 4'510'000), red) > 4);
     }
 };
 
