@@ -24,6 +24,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 
@@ -397,6 +398,9 @@ void MainWindow::TREND_Click()
     if (!m_trendWindow) {
         m_trendWindow = new TrendWindow(m_language, m_context);
         connect(m_trendWindow, &TrendWindow::limitsChanged, this, &MainWindow::updateValueColour);
+        // A small or scaled screen gets a smaller window rather than one past its edges.
+        if (const QScreen *s = screen())
+            m_trendWindow->resize(m_trendWindow->size().boundedTo(s->availableGeometry().size()));
         Controls::centre(m_trendWindow, this);
     }
     m_trendWindow->show();

@@ -277,6 +277,8 @@ void TrendWindow::refreshLive()
 
 void TrendWindow::showLive()
 {
+    if (m_reader)
+        *m_cancel = true;
     m_file.reset();
     m_filePath.clear();
     m_chart->setSeries(&m_context.trend);
@@ -311,9 +313,13 @@ void TrendWindow::openLog(const QString &path)
     auto result = std::make_shared<LogReview::Result>();
     m_reader = QThread::create(
         [path, result, cancel = m_cancel] { *result = LogReview::read(path, cancel.get()); });
-    connect(m_reader, &QThread::finished, this, [this, path, result] {
+    connect(m_reader, &QThread::finished, this, [this, path, result, cancel = m_cancel] {
         m_reader->deleteLater();
         m_reader = nullptr;
+        if (*cancel) { // the operator went back to the live data meanwhile
+            showMode();
+            return;
+        }
         showLog(path, std::move(*result));
     });
     m_mode->setText(m_texts.reading.arg(QDir::toNativeSeparators(path)));
