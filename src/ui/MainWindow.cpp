@@ -399,8 +399,10 @@ void MainWindow::TREND_Click()
         m_trendWindow = new TrendWindow(m_language, m_context);
         connect(m_trendWindow, &TrendWindow::limitsChanged, this, &MainWindow::updateValueColour);
         // A small or scaled screen gets a smaller window rather than one past its edges.
+        // Its frame will be as thick as this window's.
         if (const QScreen *s = screen())
-            m_trendWindow->resize(m_trendWindow->size().boundedTo(s->availableGeometry().size()));
+            m_trendWindow->resize(m_trendWindow->size().boundedTo(
+                s->availableGeometry().size() - (frameGeometry().size() - size())));
         Controls::centre(m_trendWindow, this);
     }
     m_trendWindow->show();

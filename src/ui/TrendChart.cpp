@@ -143,7 +143,7 @@ TrendChart::TrendChart(QWidget *parent)
     m_trace = new TraceItem(m_chart);
     setChart(m_chart);
     setFocusPolicy(Qt::StrongFocus);
-    setMinimumSize(320, 200);
+    setMinimumSize(200, 120);
     // A plot area of another width wants the history reduced to its columns again.
     connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF &plot) {
         m_trace->plotAreaChanged();

@@ -5,6 +5,7 @@
 #include "monitor/Clock.h"
 #include "ui/Controls.h"
 #include "ui/Prompts.h"
+#include "ui/ScreenFit.h"
 #include "ui/TrendChart.h"
 
 #include <QBoxLayout>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTableWidget>
 #include <QThread>
 
@@ -108,7 +110,7 @@ TrendWindow::TrendWindow(Language language, UiContext &context, QWidget *parent)
     setWindowTitle(m_texts.caption);
     buildMenus();
     setCentralWidget(buildControls());
-    resize(1000, 580);
+    resize(1080, 580);
 
     m_chart->setLimits(m_context.session.limits());
     connect(m_chart, &TrendChart::viewChanged, this, &TrendWindow::updateStatistics);
@@ -196,14 +198,15 @@ QWidget *TrendWindow::buildControls()
     m_stats->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_stats->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_stats->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_stats->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Wide enough for two columns of "12.3456 (12-08 13:59:59)" beside the row names.
     const QFontMetrics metrics = m_stats->fontMetrics();
     int names = 0;
     for (const QString &row : m_texts.rows)
         names = std::max(names, metrics.horizontalAdvance(row));
     const int cell = metrics.horizontalAdvance(QStringLiteral("12.3456 (12-08 13:59:59)"));
-    m_stats->setFixedWidth(names + 2 * cell + 48);
+    m_stats->setMaximumWidth(names + 2 * cell + 48);
+    m_stats->setMinimumWidth(160); // a small screen scrolls it instead
+    m_stats->setWordWrap(false);
     for (int r = 0; r < m_stats->rowCount(); ++r)
         for (int c = 0; c < 2; ++c)
             m_stats->setItem(r, c, new QTableWidgetItem(none));
@@ -225,8 +228,8 @@ QWidget *TrendWindow::buildControls()
     side->addWidget(m_stats, 1);
     side->addWidget(m_reset, 0, Qt::AlignRight);
     auto *body = new QHBoxLayout;
-    body->addWidget(m_chart, 1);
-    body->addLayout(side);
+    body->addWidget(m_chart, 3);
+    body->addLayout(side, 2);
 
     auto *layout = new QVBoxLayout(client);
     layout->addWidget(m_mode);
@@ -253,6 +256,13 @@ QWidget *TrendWindow::buildControls()
         updateStatistics();
     });
     return client;
+}
+
+void TrendWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous()) // its frame is known now
+        ScreenFit::keepOnScreen(this);
 }
 
 void TrendWindow::liveDataChanged()

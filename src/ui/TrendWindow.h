@@ -52,6 +52,9 @@ Q_SIGNALS:
     // A log has been read and is shown, or could not be read.
     void logRead();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void buildMenus();
     QWidget *buildControls();

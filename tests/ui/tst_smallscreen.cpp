@@ -4,8 +4,10 @@
 #include "UiTestKit.h"
 
 #include "ui/ParameterEditor.h"
+#include "ui/TrendWindow.h"
 #include "ui/Twips.h"
 
+#include <QAction>
 #include <QScreen>
 
 class TestSmallScreen : public QObject {
@@ -37,6 +39,13 @@ private Q_SLOTS:
         QVERIFY(editor.height() > standardHeight + Twips::toPixels(3000));
         QVERIFY2(area.contains(editor.frameGeometry()),
                  qPrintable(QDebug::toString(editor.frameGeometry())));
+        editor.close();
+
+        // The Trend window, 1000 pixels wide on a desktop, is made to fit.
+        main.findChild<QAction *>(QStringLiteral("TREND"))->trigger();
+        QWidget *trend = main.trendWindow();
+        QVERIFY2(area.contains(trend->frameGeometry()),
+                 qPrintable(QDebug::toString(trend->frameGeometry())));
     }
 };
 
