@@ -5,6 +5,7 @@
 #include "core/AlarmLimits.h"
 #include "core/Numbers.h"
 #include "core/Options.h"
+#include "ui/AppController.h"
 #include "ui/TrendChart.h"
 #include "ui/TrendWindow.h"
 
@@ -259,6 +260,54 @@ private slots:
         QVERIFY(count(columnOf(start), columnOf(start + 600'000), blue) > 100);
         QCOMPARE(count(columnOf(start + 700'000), columnOf(start + 4'100'000), blue), 0);
         QVERIFY(count(columnOf(start + 4'490'000), columnOf(start + 4'510'000), red) > 4);
+    }
+
+    // Alt+V, T opens it; a change of language closes it, and the history stays for the
+    // other language's window.
+    void keepsTheHistoryThroughALanguageSwitch()
+    {
+        UiFixture fx;
+        AppController app(fx.context);
+        QVERIFY(app.start());
+        QPointer<MainWindow> english = app.currentWindow();
+        english->show();
+        QVERIFY(QTest::qWaitForWindowActive(english));
+        fx.context.trend.addValue(1'765'000'000'000, 7.5);
+        QTest::keyClick(english, Qt::Key_V, Qt::AltModifier);
+        QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_T);
+        QTRY_VERIFY(english->trendWindow());
+        QPointer<TrendWindow> trend = english->trendWindow();
+
+        onNextModal([](QWidget *dialog) { click(dialog, "Command1"); }); // 日本語
+        english->findChild<QAction *>(QStringLiteral("Language"))->trigger();
+        QTRY_VERIFY(english.isNull());
+        QVERIFY(trend.isNull());
+        MainWindow *japanese = app.currentWindow();
+        QCOMPARE(japanese->language(), Language::Japanese);
+        trigger(japanese, "TREND");
+        QCOMPARE(stat(japanese->trendWindow(), 0, 1), QStringLiteral("1"));
+        QCOMPARE(japanese->trendWindow()->windowTitle(), QStringLiteral("トレンド - QSRLINK"));
+        japanese->close();
+    }
+
+    // Limits the file cannot take are reported, and still hold until the program ends.
+    void limitsThatCannotBeSavedStillHold()
+    {
+        PollingFixture p({"--value", "20.000"});
+        auto w = p.window(Language::English);
+        QVERIFY(w);
+        QVERIFY(QDir().mkpath(OptionsFile::path(p.fx.folder))); // a folder in the file's place
+        click(w.get(), "Command1");
+        QTRY_COMPARE_WITH_TIMEOUT(text(w.get(), "Label2"), QStringLiteral("20.000\r"), 3000);
+        trigger(w.get(), "TREND");
+        setLimits(w->trendWindow(), QStringLiteral("10"), QString());
+        QCOMPARE(p.fx.prompts.messages.size(), 1);
+        QCOMPARE(p.fx.prompts.messages[0].text, trendTexts(Language::English).limitsNotSaved);
+        QVERIFY(p.fx.prompts.messages[0].detail.contains(QStringLiteral("qsrlink.ini")));
+        QCOMPARE(p.fx.session.limits().high, 10.0);
+        QCOMPARE(valueColour(w.get()), QColor(Qt::red));
+        click(w.get(), "Command1");
     }
 };
 
