@@ -127,7 +127,9 @@ private:
 };
 
 TrendChart::TrendChart(QWidget *parent)
-    : QChartView(parent), m_chart(new QChart), m_x(new QDateTimeAxis), m_y(new QValueAxis)
+    // The view owns the chart given here; one set later would leave the view's own default
+    // chart to us to delete.
+    : QChartView(new QChart, parent), m_chart(chart()), m_x(new QDateTimeAxis), m_y(new QValueAxis)
 {
     setObjectName(QStringLiteral("Chart"));
     m_chart->legend()->hide();
@@ -141,7 +143,6 @@ TrendChart::TrendChart(QWidget *parent)
     m_x->setTickCount(6);
     m_y->setLabelFormat(QStringLiteral("%.8g"));
     m_trace = new TraceItem(m_chart);
-    setChart(m_chart);
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(200, 120);
     // A plot area of another width wants the history reduced to its columns again.

@@ -32,7 +32,9 @@ constexpr qint64 beginning = std::numeric_limits<qint64>::min() / 2;
 constexpr qint64 end = std::numeric_limits<qint64>::max() / 2;
 const QString none = QStringLiteral("-");
 // A live refresh that cost t waits until 400 t have passed since it: at most 0.25 % of a core.
+// However slow the machine, the live view lags the replies by no more than a few seconds.
 constexpr qint64 refreshCostShare = 400;
+constexpr qint64 longestRefreshWaitMs = 5000;
 
 // The processor time this thread has used, or where the system cannot tell, the time.
 qint64 cpuNs()
@@ -270,7 +272,8 @@ void TrendWindow::liveDataChanged()
     if (mode() != Mode::Live || !isVisible() || m_refreshDue.isActive())
         return;
     const qint64 waitMs =
-        (m_refreshCostNs * refreshCostShare - m_sinceRefresh.nsecsElapsed()) / 1'000'000;
+        std::min(longestRefreshWaitMs,
+                 (m_refreshCostNs * refreshCostShare - m_sinceRefresh.nsecsElapsed()) / 1'000'000);
     if (!m_sinceRefresh.isValid() || waitMs <= 0)
         refreshLive();
     else

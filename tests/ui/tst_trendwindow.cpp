@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(t->windowTitle(), trendTexts(language).caption);
 
         // The latest point and the statistics follow the replies.
-        QTRY_VERIFY_WITH_TIMEOUT(stat(t, 0).toInt() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(stat(t, 0).toInt() >= 3, 15000); // refreshes wait up to 5 s
         const auto drawn = t->chart()->drawnPoints();
         QVERIFY(!drawn.empty());
         const double shown = *Numbers::toReal(text(w.get(), "Label2").toLatin1());
