@@ -6,8 +6,9 @@
 //  open     a 604,800-record log read and drawn, against reading its bytes and counting its
 //           lines (target < 1 s);
 //  poll     the Main window polling qsr540-sim at 1 s, without and then with the Trend window
-//           open on the whole 7-day history: timing of the polls and CPU (targets as for the
-//           monitor: N polls take N s +- 200 ms, CPU < 1 % of a core).
+//           open on the whole 7-day history, in alternating rounds: timing of the polls
+//           (N polls take N s +- 200 ms) and CPU (at most 1.5x closed, the window's part
+//           under 0.5 % of a core).
 //
 // Usage: bench-trend FOLDER [POLLS]   FOLDER: a program folder whose ports/COM1 leads to a
 // running simulator (bench/trend makes one). Prints figures, ratios and PASS/FAIL; exits 1
@@ -277,8 +278,11 @@ int main(int argc, char *argv[])
     std::printf("  CPU with the window open: %.2fx closed\n", open.cpuMs / bare.cpuMs);
     verdict(open.polls >= rounds * polls && std::abs(open.wallMs - ideal) <= 200,
             "polls with the window open keep time (+- 200 ms)");
-    verdict(100 * open.cpuMs / open.wallMs < 1.0,
-            "CPU while polling with the window open < 1 % of a core");
+    // The monitor's own share is bench/poll's (< 1 % of a core); here the Main window draws
+    // on a virtual display too, so the window's part is what it adds.
+    const double added = 100 * (open.cpuMs - bare.cpuMs) / open.wallMs;
+    std::printf("  the window adds %.3f %% of a core\n", added);
+    verdict(added < 0.5, "the Trend window adds < 0.5 % of a core while polling");
     verdict(open.cpuMs / bare.cpuMs <= 1.5, "CPU with the window open <= 1.5x closed");
     w.close();
     return allPassed ? 0 : 1;

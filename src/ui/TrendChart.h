@@ -42,6 +42,8 @@ public:
     // The shown time range, milliseconds since the epoch.
     qint64 from() const { return m_from; }
     qint64 to() const { return m_to; }
+    // The time one pixel column of the plot stands for, in milliseconds.
+    qint64 columnMs() const { return (m_to - m_from) / m_columns; }
     // The points handed to the drawing at the last refresh.
     const std::vector<TrendSeries::Point> &drawnPoints() const;
 

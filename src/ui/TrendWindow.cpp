@@ -32,7 +32,8 @@ constexpr qint64 beginning = std::numeric_limits<qint64>::min() / 2;
 constexpr qint64 end = std::numeric_limits<qint64>::max() / 2;
 const QString none = QStringLiteral("-");
 // A live refresh that cost t waits until 400 t have passed since it: at most 0.25 % of a core.
-// However slow the machine, the live view lags the replies by no more than a few seconds.
+// However slow the machine, the live view lags the replies by no more than 5 s, or by one
+// pixel column of the chart where that is longer (a week's column is 17 minutes).
 constexpr qint64 refreshCostShare = 400;
 constexpr qint64 longestRefreshWaitMs = 5000;
 
