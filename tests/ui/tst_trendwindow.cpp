@@ -116,6 +116,24 @@ private slots:
         QVERIFY(t.isNull());
     }
 
+    void resetRestartsTheTotalsNotTheShownSpan()
+    {
+        UiFixture fx;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 5; i >= 1; --i)
+            fx.context.trend.addValue(now - i * 10'000, i);
+        MainWindow w(Language::English, fx.context);
+        w.setAttribute(Qt::WA_DeleteOnClose, false);
+        QVERIFY(w.Form_Load(nullptr));
+        trigger(&w, "TREND");
+        TrendWindow *t = w.trendWindow();
+        QCOMPARE(stat(t, 0, 1), QStringLiteral("5"));
+        click(t, "ResetStatistics");
+        QCOMPARE(stat(t, 0, 1), QStringLiteral("0"));
+        QCOMPARE(stat(t, 0, 0), QStringLiteral("5"));
+        QCOMPARE(fx.context.trend.size(), 5); // the history itself stays
+    }
+
     void reviewsALogFileAndReturnsToLive()
     {
         UiFixture fx;
