@@ -14,8 +14,18 @@ constexpr std::chrono::milliseconds logPhase = 500ms;
 // A wall clock that moved by more than this against the schedule was set, not late.
 constexpr std::chrono::milliseconds clockStepTolerance = 2000ms;
 
-// Why a poll failed, for the event file: the same words in every language.
-QString describe(const CycleResult &result)
+QElapsedTimer &monotonic()
+{
+    static QElapsedTimer t = [] {
+        QElapsedTimer e;
+        e.start();
+        return e;
+    }();
+    return t;
+}
+} // namespace
+
+QString Monitor::describeFailure(const CycleResult &result)
 {
     const auto with = [&](const char *what) {
         return result.reason.isEmpty()
@@ -40,17 +50,6 @@ QString describe(const CycleResult &result)
     }
     return {};
 }
-
-QElapsedTimer &monotonic()
-{
-    static QElapsedTimer t = [] {
-        QElapsedTimer e;
-        e.start();
-        return e;
-    }();
-    return t;
-}
-} // namespace
 
 Monitor::Monitor(SerialPort &port, const Clock &clock, QObject *parent)
     : QObject(parent), m_port(port), m_clock(clock)
@@ -167,6 +166,12 @@ void Monitor::pollTick()
 void Monitor::onCycleFinished(const CycleResult &result)
 {
     m_pollRunning = false;
+    reportCycle(result);
+    Q_EMIT pollEnded();
+}
+
+void Monitor::reportCycle(const CycleResult &result)
+{
     if (result.status == CycleStatus::Ok) {
         if (isFailing()) {
             const QDateTime at = m_clock.now();
@@ -183,7 +188,7 @@ void Monitor::onCycleFinished(const CycleResult &result)
         // The next tick tries again; a poll that ends after polling was stopped is let go.
         if (m_polling && !isFailing()) {
             m_failingSince = m_clock.now();
-            noteEvent(m_failingSince, "lost", describe(result));
+            noteEvent(m_failingSince, "lost", describeFailure(result));
             Q_EMIT instrumentLost(m_failingSince, result);
         }
         return;

@@ -70,12 +70,17 @@ public:
     QByteArray lastReply() const { return m_lastReply; }
     int skippedPolls() const { return m_skippedPolls; }
 
+    // Why a poll failed, in the same words in every language, as the event file gives it.
+    static QString describeFailure(const CycleResult &result);
+
 Q_SIGNALS:
     void pollStarted();
     void replyReceived(const QByteArray &reply);
     // No reply, a port that could not be opened, or a line that failed. Polling and
     // logging have stopped and the port is closed.
     void pollFailed(const CycleResult &result);
+    // A poll's cycle is over and its outcome told; the line is free.
+    void pollEnded();
     void recordStarted(); // a log tick begins
     // The log file could not be written; logging has stopped.
     void logFailed(const QString &path, const QString &reason);
@@ -89,6 +94,7 @@ private:
     void pollTick();
     void logTick();
     void onCycleFinished(const CycleResult &result);
+    void reportCycle(const CycleResult &result);
     void armLogTimer();
     void noteEvent(const QDateTime &at, const QByteArray &event, const QString &reason);
     bool writeOrStop(const QString &path, const QByteArray &bytes);

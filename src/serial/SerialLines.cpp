@@ -72,9 +72,8 @@ QString SerialLines::devicePath(int portNumber) const
     return PortMapping::deviceFor(portNumber, m_folder);
 }
 
-SerialLine &SerialLines::lineFor(int portNumber)
+SerialLine &SerialLines::lineForDevice(const QString &path)
 {
-    const QString path = devicePath(portNumber);
     // Links to one device share its line; a dangling link is a line of its own.
     const QString canonical = QFileInfo(path).canonicalFilePath();
     const QString key = canonical.isEmpty() ? path : canonical;

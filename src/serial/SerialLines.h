@@ -64,7 +64,9 @@ public:
     // The path port number n opens now (a link, or the platform's n-th port).
     QString devicePath(int portNumber) const;
     // The owner of the device port number n leads to now.
-    SerialLine &lineFor(int portNumber);
+    SerialLine &lineFor(int portNumber) { return lineForDevice(devicePath(portNumber)); }
+    // The owner of the device at `path`.
+    SerialLine &lineForDevice(const QString &path);
 
 private:
     ProgramFolder m_folder;

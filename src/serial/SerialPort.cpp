@@ -44,12 +44,12 @@ bool SerialPort::setSettings(const QString &settings)
 
 QString SerialPort::deviceName() const
 {
-    return m_lines.devicePath(m_commPort);
+    return m_device.isEmpty() ? m_lines.devicePath(m_commPort) : m_device;
 }
 
 SerialLine &SerialPort::line() const
 {
-    return m_lines.lineFor(m_commPort);
+    return m_lines.lineForDevice(deviceName());
 }
 
 bool SerialPort::isBusy() const

@@ -27,6 +27,9 @@ public:
     // Port numbers 1..7 are accepted; anything else is refused and changes nothing.
     bool setCommPort(int number);
     int commPort() const { return m_commPort; }
+    // Opens this device by its path instead of a port number's (the headless logger's
+    // --device); an empty path goes back to the port number.
+    void setDevice(const QString &path) { m_device = path; }
 
     // "<baud>,N,8,1" with one of the seven speeds; anything else is refused.
     bool setSettings(const QString &settings);
@@ -57,6 +60,7 @@ public:
 private:
     SerialLines &m_lines;
     int m_commPort = 1;
+    QString m_device;
     QString m_settings = QStringLiteral("9600,N,8,1");
     qint32 m_baud = 9600;
     int m_inputLen = 0;

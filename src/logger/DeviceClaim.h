@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+
+#include <memory>
+
+// One logger per instrument, across processes and users: a lock file named after the
+// device (after its real path, so that two links to one device are one claim), held for
+// the logger's life and let go by the system when the process ends in any way.
+class DeviceClaim {
+public:
+    // The lock folder shared by every user (/run/lock), or the temporary folder when that
+    // cannot be written.
+    static QString defaultFolder();
+
+    explicit DeviceClaim(const QString &device, const QString &folder = defaultFolder());
+
+    // False when another process holds the claim, with who it is in `holder`
+    // ("qsrlink-logger, process 1234"), or when no claim can be made (the reason).
+    bool take(QString *holder);
+    QString lockPath() const { return m_path; }
+
+private:
+    QString m_path;
+    std::unique_ptr<QLockFile> m_lock;
+};

@@ -1,0 +1,140 @@
+#include "logger/Logger.h"
+
+#include "logger/MqttPublisher.h"
+#include "logger/ReadingFormat.h"
+#include "serial/SerialLines.h"
+
+#include <QFileDevice>
+
+namespace {
+using namespace std::chrono_literals;
+// At the end, the broker gets this long to take what is still queued.
+constexpr std::chrono::milliseconds brokerBound = 3s;
+
+void flush(QIODevice &device)
+{
+    if (auto *file = qobject_cast<QFileDevice *>(&device))
+        file->flush();
+}
+} // namespace
+
+Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &clock, QIODevice &out,
+               QIODevice &err, MqttPublisher *publisher, QObject *parent)
+    : QObject(parent), m_config(config), m_clock(clock), m_out(out), m_err(err),
+      m_publisher(publisher), m_port(lines), m_monitor(m_port, clock)
+{
+    if (m_config.device.isEmpty())
+        m_port.setCommPort(m_config.portNumber);
+    else
+        m_port.setDevice(m_config.device);
+    m_port.setSettings(SerialPort::settingsFor(m_config.baud));
+    m_monitor.setUnattended({true, true, m_config.daily});
+
+    connect(&m_monitor, &Monitor::replyReceived, this, &Logger::onReply);
+    connect(&m_monitor, &Monitor::instrumentLost, this,
+            [this](const QDateTime &since, const CycleResult &result) {
+                const QString why = Monitor::describeFailure(result);
+                say(ReadingFormat::isoTime(since) + " instrument lost: " + why.toLocal8Bit());
+                if (m_publisher)
+                    m_publisher->publishEvent(since, "lost", why);
+            });
+    connect(&m_monitor, &Monitor::instrumentBack, this, [this](const QDateTime &at) {
+        say(ReadingFormat::isoTime(at) + " instrument answers again");
+        if (m_publisher)
+            m_publisher->publishEvent(at, "back", QString());
+    });
+    connect(&m_monitor, &Monitor::logFailed, this, [this](const QString &path, const QString &why) {
+        say("cannot write " + path.toLocal8Bit() + ": " + why.toLocal8Bit());
+        m_status = failed;
+        stop();
+    });
+    connect(&m_monitor, &Monitor::pollEnded, this, [this] {
+        if (m_stopping)
+            afterCycle();
+    });
+    if (m_publisher) {
+        const QByteArray broker =
+            m_config.mqtt
+                ? (m_config.mqtt->host + u':' + QString::number(m_config.mqtt->port)).toLocal8Bit()
+                : QByteArray("broker");
+        connect(m_publisher, &MqttPublisher::stateChanged, this,
+                [this, broker](const QString &text) {
+                    say("mqtt " + broker + ": " + text.toLocal8Bit());
+                });
+        connect(m_publisher, &MqttPublisher::finished, this, [this] { endWith(m_status); });
+    }
+    m_brokerBound.setSingleShot(true);
+    connect(&m_brokerBound, &QTimer::timeout, this, [this] { m_publisher->abandon(); });
+}
+
+bool Logger::start()
+{
+    const QString device = m_port.deviceName();
+    m_claim = std::make_unique<DeviceClaim>(device);
+    QString holder;
+    if (!m_claim->take(&holder)) {
+        say(m_config.instrumentName().toLocal8Bit() + " (" + device.toLocal8Bit() +
+            ") is logged already, by " + holder.toLocal8Bit() + "; one logger per instrument");
+        return false;
+    }
+    QByteArray text = "polling " + m_config.instrumentName().toLocal8Bit();
+    if (m_config.device.isEmpty())
+        text += " (" + device.toLocal8Bit() + ')';
+    text += " at " + QByteArray::number(m_config.baud) + " baud every " +
+            QByteArray::number(m_config.pollSeconds) + " s";
+    if (!m_config.logPath.isEmpty())
+        text += ", logging to " + m_config.logPath.toLocal8Bit() +
+                (m_config.daily ? " (a file a day)" : "") + " every " +
+                QByteArray::number(m_config.logSeconds) + " s";
+    say(text);
+
+    if (m_publisher)
+        m_publisher->start();
+    m_monitor.startPolling(std::chrono::seconds(m_config.pollSeconds));
+    if (!m_config.logPath.isEmpty())
+        m_monitor.startLogging(std::chrono::seconds(m_config.logSeconds), m_config.logPath);
+    return true;
+}
+
+void Logger::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_monitor.stopPolling(); // the log is closed between records: it is complete now
+    if (!m_monitor.isPollRunning())
+        afterCycle();
+}
+
+void Logger::afterCycle()
+{
+    if (!m_publisher) {
+        endWith(m_status);
+        return;
+    }
+    m_brokerBound.start(brokerBound);
+    m_publisher->finish();
+}
+
+void Logger::endWith(int status)
+{
+    m_brokerBound.stop();
+    Q_EMIT finished(status);
+}
+
+void Logger::onReply(const QByteArray &reply)
+{
+    const QDateTime at = m_clock.now();
+    if (!m_config.quiet) {
+        m_out.write(ReadingFormat::line(at, reply));
+        flush(m_out);
+    }
+    if (m_publisher)
+        m_publisher->publishReading(at, reply);
+}
+
+void Logger::say(const QByteArray &text)
+{
+    m_err.write("qsrlink-logger: " + text + '\n');
+    flush(m_err);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "logger/DeviceClaim.h"
+#include "logger/LoggerConfig.h"
+#include "monitor/Monitor.h"
+#include "serial/SerialPort.h"
+
+#include <QIODevice>
+#include <QObject>
+#include <QTimer>
+
+class Clock;
+class MqttPublisher;
+class SerialLines;
+
+// The headless logger: polls and logs through the same monitor as the Main window, with
+// "keep polling through communication errors" and the event file always on, prints each
+// reading and each loss and return of the instrument, and hands them to the publisher.
+class Logger : public QObject {
+    Q_OBJECT
+public:
+    // Exit statuses besides 0 (a requested end) and 2 (bad options, decided before this).
+    static constexpr int failed = 1; // the log could not be written; the device is taken
+
+    // Everything given must outlive the logger; `publisher` may be null.
+    Logger(const LoggerConfig &config, SerialLines &lines, const Clock &clock, QIODevice &out,
+           QIODevice &err, MqttPublisher *publisher, QObject *parent = nullptr);
+
+    // Claims the device and starts polling (and logging). False, with the reason on the
+    // error output and nothing started, when another logger has the device.
+    bool start();
+    // Ends after the cycle on the line, with the log complete; finished(0) follows once the
+    // broker has what was queued, or after a few seconds.
+    void stop();
+    bool isStopping() const { return m_stopping; }
+
+Q_SIGNALS:
+    void finished(int status);
+
+private:
+    void onReply(const QByteArray &reply);
+    void endWith(int status);
+    void afterCycle();
+    void say(const QByteArray &text);
+
+    LoggerConfig m_config;
+    const Clock &m_clock;
+    QIODevice &m_out;
+    QIODevice &m_err;
+    MqttPublisher *m_publisher;
+    SerialPort m_port;
+    Monitor m_monitor;
+    std::unique_ptr<DeviceClaim> m_claim;
+    QTimer m_brokerBound;
+    bool m_stopping = false;
+    int m_status = 0;
+};

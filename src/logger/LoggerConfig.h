@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What one headless logger does, from its command line (and the file --config names).
+//
+// The instrument: --device PATH, or --port COMn through the ports/ links of the data folder,
+// or the port of a 540comm.st named by --settings (whose folder then holds the links). The
+// speed: --baud, or the settings file's, or 9600. Logging runs when a log file is known
+// (--log, or the settings file's log path) unless --no-log says otherwise.
+struct LoggerConfig {
+    static constexpr int minInterval = 1;   // seconds
+    static constexpr int maxInterval = 100; // seconds
+    static constexpr int defaultQueue = 100000;
+
+    QString device;     // absolute path; empty: portNumber through the ports/ links
+    int portNumber = 1; // COM1..COM7
+    QString linkFolder; // the data folder whose ports/ links portNumber follows; empty: ours
+    qint32 baud = 9600;
+    int pollSeconds = 1;
+    int logSeconds = 1;
+    QString logPath; // empty: no log
+    bool daily = false;
+    bool quiet = false;
+
+    struct Mqtt {
+        QString host;
+        int port = 1883;
+        bool tls = false;
+        QString prefix; // topic prefix, without a trailing '/'
+        QString caFile; // empty with tls: the system's certificate authorities
+        QString user;
+        QString password;
+        int queueLimit = defaultQueue;
+    };
+    std::optional<Mqtt> mqtt;
+
+    // "/dev/ttyUSB0" or "COM1", for messages.
+    QString instrumentName() const;
+};
+
+namespace LoggerOptions {
+
+enum class Outcome { Run, Help, Version, Error };
+
+struct Parsed {
+    Outcome outcome = Outcome::Error;
+    LoggerConfig config;
+    QString text; // Help: the help text; Error: what is wrong
+};
+
+// Where relative names are looked up: a password file name without a folder is taken from
+// the service manager's credentials folder when there is one.
+struct Environment {
+    QString credentialsDirectory; // $CREDENTIALS_DIRECTORY
+};
+
+// Reads the arguments (argv without the program name). Opens nothing but the files the
+// options name for reading: --config, --settings and the password file.
+Parsed parse(const QStringList &arguments, const Environment &env = {});
+
+// The arguments a --config file stands for: one option per line, "name = value" or "name"
+// for a switch, names as on the command line without the dashes; blank lines and lines
+// starting with '#' are skipped. Empty with an error when a line is not of that form.
+std::optional<QStringList> configArguments(const QByteArray &text, QString *error);
+
+} // namespace LoggerOptions

@@ -1,0 +1,168 @@
+#include "logger/MosquittoClient.h"
+
+#include <QRandomGenerator>
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+using namespace std::chrono_literals;
+constexpr std::chrono::milliseconds firstPause = 1s;
+constexpr std::chrono::milliseconds longestPause = 60s;
+// A broker that accepts the connection but does not answer within this is given up on.
+constexpr std::chrono::milliseconds answerBound = 10s;
+// How often the network thread looks whether it is to stop.
+constexpr int loopTimeoutMs = 200;
+constexpr std::chrono::milliseconds goodbyeBound = 1s;
+
+QString describe(int rc, const QByteArray &lastError)
+{
+    QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
+                                        : QString::fromUtf8(mosquitto_strerror(rc));
+    if (rc == MOSQ_ERR_TLS && !lastError.isEmpty())
+        text += QStringLiteral(": ") + QString::fromUtf8(lastError);
+    return text;
+}
+} // namespace
+
+MosquittoClient::MosquittoClient(const Settings &settings, QObject *parent)
+    : MqttClient(parent), m_settings(settings)
+{
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { mosquitto_lib_init(); });
+    const QByteArray id = m_settings.clientId.toUtf8();
+    m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
+    if (!m_mosq)
+        return;
+    mosquitto_threaded_set(m_mosq, true);
+    mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(m_mosq, &MosquittoClient::onConnect);
+    mosquitto_publish_callback_set(m_mosq, &MosquittoClient::onPublish);
+    mosquitto_log_callback_set(m_mosq, [](mosquitto *, void *self, int level, const char *text) {
+        if (level == MOSQ_LOG_ERR)
+            static_cast<MosquittoClient *>(self)->m_lastError = text;
+    });
+    if (!m_settings.user.isEmpty())
+        mosquitto_username_pw_set(
+            m_mosq, m_settings.user.toUtf8().constData(),
+            m_settings.password.isEmpty() ? nullptr : m_settings.password.toUtf8().constData());
+    if (m_settings.tls) {
+        const QByteArray ca = m_settings.caFile.toLocal8Bit();
+        mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(),
+                          ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
+    }
+}
+
+MosquittoClient::~MosquittoClient()
+{
+    stop();
+    if (m_mosq)
+        mosquitto_destroy(m_mosq);
+}
+
+void MosquittoClient::start(const Message &will)
+{
+    if (!m_mosq || m_thread.joinable())
+        return;
+    mosquitto_will_set(m_mosq, will.topic.constData(), int(will.payload.size()),
+                       will.payload.constData(), will.qos, will.retain);
+    m_thread = std::thread([this] { run(); });
+}
+
+int MosquittoClient::publish(const Message &message)
+{
+    int id = 0;
+    if (!m_mosq || mosquitto_publish(m_mosq, &id, message.topic.constData(),
+                                     int(message.payload.size()), message.payload.constData(),
+                                     message.qos, message.retain) != MOSQ_ERR_SUCCESS)
+        return -1;
+    return id;
+}
+
+void MosquittoClient::stop()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool MosquittoClient::pause(std::chrono::milliseconds length)
+{
+    // A little shuffled, so that loggers that lost one broker do not all return at once.
+    const auto shuffled = length * (80 + QRandomGenerator::global()->bounded(41)) / 100;
+    std::unique_lock lock(m_mutex);
+    return !m_wake.wait_for(lock, shuffled, [this] { return m_stopping; });
+}
+
+void MosquittoClient::run()
+{
+    const auto stopping = [this] {
+        std::lock_guard lock(m_mutex);
+        return m_stopping;
+    };
+    const QByteArray host = m_settings.host.toUtf8();
+    auto nextPause = firstPause;
+    while (!stopping()) {
+        m_lastError.clear();
+        m_refused = false;
+        int rc = mosquitto_connect_async(m_mosq, host.constData(), m_settings.port,
+                                         m_settings.keepAliveSeconds);
+        const auto attempt = std::chrono::steady_clock::now();
+        if (rc == MOSQ_ERR_SUCCESS) {
+            while (!stopping()) {
+                rc = mosquitto_loop(m_mosq, loopTimeoutMs, 1);
+                if (rc != MOSQ_ERR_SUCCESS)
+                    break;
+                if (!m_connected && std::chrono::steady_clock::now() - attempt > answerBound) {
+                    rc = MOSQ_ERR_TIMEOUT;
+                    break;
+                }
+            }
+        }
+        if (stopping())
+            break;
+        if (m_connected) {
+            m_connected = false;
+            nextPause = firstPause;
+            Q_EMIT connectionLost(describe(rc, m_lastError));
+        } else if (!m_refused) {
+            Q_EMIT connectFailed(describe(rc, m_lastError));
+        }
+        mosquitto_disconnect(m_mosq);
+        if (!pause(nextPause))
+            break;
+        nextPause = std::min(nextPause * 2, longestPause);
+    }
+    if (m_connected) {
+        // A goodbye, so that the broker does not publish the will.
+        mosquitto_disconnect(m_mosq);
+        const auto until = std::chrono::steady_clock::now() + goodbyeBound;
+        while (mosquitto_loop(m_mosq, loopTimeoutMs, 1) == MOSQ_ERR_SUCCESS &&
+               std::chrono::steady_clock::now() < until) {
+        }
+        m_connected = false;
+    }
+}
+
+void MosquittoClient::onConnect(mosquitto *, void *self, int rc)
+{
+    auto *client = static_cast<MosquittoClient *>(self);
+    if (rc != 0) {
+        client->m_refused = true;
+        Q_EMIT client->connectFailed(QString::fromUtf8(mosquitto_connack_string(rc)));
+        return;
+    }
+    client->m_connected = true;
+    Q_EMIT client->connected();
+}
+
+void MosquittoClient::onPublish(mosquitto *, void *self, int mid)
+{
+    Q_EMIT static_cast<MosquittoClient *>(self)->delivered(mid);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "logger/MqttClient.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+struct mosquitto;
+
+// MqttClient on the Mosquitto client library. The network runs on a thread of its own
+// (name lookup, connecting, TLS, sending and receiving), so the caller's thread never
+// waits for the broker; the signals arrive in the thread this object lives in.
+//
+// After a failed attempt or a lost connection it waits 1 s, then twice as long each time,
+// up to 60 s, a little shuffled so that many loggers do not return at the same instant.
+// Messages handed over and not yet acknowledged are sent again after reconnecting.
+class MosquittoClient : public MqttClient {
+    Q_OBJECT
+public:
+    struct Settings {
+        QString host;
+        int port = 1883;
+        bool tls = false;
+        QString caFile; // empty: the system's certificate authorities
+        QString user;
+        QString password;
+        QString clientId;
+        int keepAliveSeconds = 30;
+    };
+
+    explicit MosquittoClient(const Settings &settings, QObject *parent = nullptr);
+    ~MosquittoClient() override;
+
+    void start(const Message &will) override;
+    int publish(const Message &message) override;
+    void stop() override;
+
+private:
+    void run();
+    bool pause(std::chrono::milliseconds length);
+    static void onConnect(mosquitto *, void *self, int rc);
+    static void onPublish(mosquitto *, void *self, int mid);
+
+    Settings m_settings;
+    mosquitto *m_mosq = nullptr;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stopping = false; // under m_mutex
+    // The network thread's own:
+    bool m_connected = false;
+    bool m_refused = false; // the broker said no, and onConnect has told why
+    QByteArray m_lastError; // the library's last error message (TLS failures)
+};

@@ -1,0 +1,134 @@
+#include "logger/MqttPublisher.h"
+
+#include "logger/ReadingFormat.h"
+
+MqttPublisher::MqttPublisher(MqttClient &client, const QByteArray &prefix, int limit,
+                             QObject *parent)
+    : QObject(parent), m_client(client), m_prefix(prefix), m_limit(qMax(1, limit))
+{
+    connect(&m_client, &MqttClient::connected, this, &MqttPublisher::onConnected);
+    connect(&m_client, &MqttClient::delivered, this, &MqttPublisher::onDelivered);
+    connect(&m_client, &MqttClient::connectionLost, this, [this](const QString &reason) {
+        m_connected = false;
+        m_reportedFailure = true;
+        Q_EMIT stateChanged(QStringLiteral("connection lost (%1); readings wait, up to %2")
+                                .arg(reason)
+                                .arg(m_limit));
+        endIfDone();
+    });
+    connect(&m_client, &MqttClient::connectFailed, this, [this](const QString &reason) {
+        // One line per outage, not one per attempt.
+        if (!std::exchange(m_reportedFailure, true))
+            Q_EMIT stateChanged(QStringLiteral("cannot connect (%1); trying again").arg(reason));
+        endIfDone();
+    });
+}
+
+void MqttPublisher::start()
+{
+    m_client.start({m_prefix + "/status", "offline", 1, true});
+}
+
+void MqttPublisher::publishReading(const QDateTime &at, const QByteArray &reply)
+{
+    enqueue("/value", ReadingFormat::readingJson(at, reply));
+}
+
+void MqttPublisher::publishEvent(const QDateTime &at, const QByteArray &event,
+                                 const QString &reason)
+{
+    enqueue("/event", ReadingFormat::eventJson(at, event, reason));
+}
+
+void MqttPublisher::enqueue(const QByteArray &subtopic, const QByteArray &payload)
+{
+    if (m_finishing)
+        return;
+    // Handed-over messages cannot be taken back: the oldest waiting one makes room, or,
+    // with none waiting, the new one is not kept.
+    if (queued() >= m_limit) {
+        ++m_dropped;
+        if (m_waiting.empty())
+            return;
+        m_waiting.pop_front();
+    }
+    m_waiting.push_back({m_prefix + subtopic, payload, 1, false});
+    pump();
+}
+
+void MqttPublisher::pump()
+{
+    while (m_connected && !m_waiting.empty() && m_inFlight.size() < size_t(inFlightLimit)) {
+        const int id = m_client.publish(m_waiting.front());
+        if (id < 0)
+            break; // the client is going down; the message waits for the next connection
+        m_inFlight.insert(id);
+        m_waiting.pop_front();
+    }
+}
+
+void MqttPublisher::onConnected()
+{
+    m_connected = true;
+    m_reportedFailure = false;
+    QString text = QStringLiteral("connected");
+    if (queued() > 0)
+        text += QStringLiteral("; %1 waiting readings follow").arg(queued());
+    if (m_dropped > m_droppedReported) {
+        text += QStringLiteral("; %1 oldest readings were dropped, the queue being full")
+                    .arg(m_dropped - m_droppedReported);
+        m_droppedReported = m_dropped;
+    }
+    Q_EMIT stateChanged(text);
+    m_client.publish({m_prefix + "/status", "online", 1, true});
+    pump();
+    endIfDone();
+}
+
+void MqttPublisher::onDelivered(int id)
+{
+    if (id == m_offlineId && m_offlineId != 0) {
+        m_offlineId = -1; // acknowledged
+    } else if (m_inFlight.erase(id)) {
+        ++m_delivered;
+    }
+    pump();
+    endIfDone();
+}
+
+void MqttPublisher::finish()
+{
+    m_finishing = true;
+    endIfDone();
+}
+
+void MqttPublisher::abandon()
+{
+    m_finishing = true;
+    m_connected = false;
+    endIfDone();
+}
+
+void MqttPublisher::endIfDone()
+{
+    if (!m_finishing || m_finished)
+        return;
+    if (m_connected) {
+        if (queued() > 0)
+            return; // everything first
+        if (m_offlineId == 0) {
+            m_offlineId = m_client.publish({m_prefix + "/status", "offline", 1, true});
+            if (m_offlineId > 0)
+                return;
+        } else if (m_offlineId > 0) {
+            return; // waiting for the broker to take the goodbye
+        }
+    }
+    m_finished = true;
+    if (queued() > 0 || m_dropped > 0)
+        Q_EMIT stateChanged(QStringLiteral("ending; %1 readings not published, %2 dropped")
+                                .arg(queued())
+                                .arg(m_dropped));
+    m_client.stop();
+    Q_EMIT finished();
+}
