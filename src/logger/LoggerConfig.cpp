@@ -93,7 +93,8 @@ LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
         m.prefix.remove(0, 1);
     while (m.prefix.endsWith(u'/'))
         m.prefix.chop(1);
-    if (m.prefix.isEmpty() || m.prefix.contains(u'+') || m.prefix.contains(u'#'))
+    // A '#' starts a URL's fragment: "mqtt://h/plant/#" would publish under "plant".
+    if (m.prefix.isEmpty() || m.prefix.contains(u'+') || url.hasFragment() || url.hasQuery())
         throw Failed{QStringLiteral("--mqtt needs a topic prefix without + or # after the "
                                     "broker, as in mqtt://broker:1883/plant/line3/qsr540")};
     m.user = url.userName(QUrl::FullyDecoded);

@@ -9,6 +9,8 @@
 
 namespace {
 using namespace std::chrono_literals;
+// The library is set up while any client exists (all on one thread).
+int clients = 0;
 constexpr std::chrono::milliseconds firstPause = 1s;
 constexpr std::chrono::milliseconds longestPause = 60s;
 // A broker that accepts the connection but does not answer within this is given up on.
@@ -30,8 +32,8 @@ QString describe(int rc, const QByteArray &lastError)
 MosquittoClient::MosquittoClient(const Settings &settings, QObject *parent)
     : MqttClient(parent), m_settings(settings)
 {
-    static std::once_flag initialised;
-    std::call_once(initialised, [] { mosquitto_lib_init(); });
+    if (clients++ == 0)
+        mosquitto_lib_init();
     const QByteArray id = m_settings.clientId.toUtf8();
     m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
     if (!m_mosq)
@@ -60,6 +62,8 @@ MosquittoClient::~MosquittoClient()
     stop();
     if (m_mosq)
         mosquitto_destroy(m_mosq);
+    if (--clients == 0)
+        mosquitto_lib_cleanup();
 }
 
 void MosquittoClient::start(const Message &will)

@@ -1,0 +1,148 @@
+#include "logger/LoggerConfig.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using LoggerOptions::Outcome;
+
+namespace {
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+class LoggerOptionsTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void defaultsAreTheWindowsOwn()
+    {
+        const auto p = LoggerOptions::parse({});
+        QCOMPARE(p.outcome, Outcome::Run);
+        QCOMPARE(p.config.portNumber, 1);
+        QCOMPARE(p.config.baud, 9600);
+        QCOMPARE(p.config.pollSeconds, 1);
+        QCOMPARE(p.config.logSeconds, 1);
+        QVERIFY(p.config.logPath.isEmpty()); // no log unless one is named
+        QVERIFY(!p.config.mqtt);
+    }
+
+    void refusesBadOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("poll 0") << QStringList{"--poll", "0"} << "--poll";
+        QTest::newRow("poll 101") << QStringList{"--poll", "101"} << "--poll";
+        QTest::newRow("poll 1.5") << QStringList{"--poll", "1.5"} << "--poll";
+        QTest::newRow("log interval without log") << QStringList{"--log-interval", "5"} << "--log";
+        QTest::newRow("daily without log") << QStringList{"--daily"} << "--log";
+        QTest::newRow("baud 9601") << QStringList{"--baud", "9601"} << "--baud";
+        QTest::newRow("port COM8") << QStringList{"--port", "COM8"} << "COM1 to COM7";
+        QTest::newRow("port and device")
+            << QStringList{"--port", "COM1", "--device", "/dev/ttyUSB0"} << "not both";
+        QTest::newRow("log and no-log") << QStringList{"--log", "a.csv", "--no-log"} << "not both";
+        QTest::newRow("unknown") << QStringList{"--speed", "9600"} << "speed";
+        QTest::newRow("missing value") << QStringList{"--log"} << "log";
+        QTest::newRow("stray argument") << QStringList{"COM1"} << "COM1";
+        QTest::newRow("settings missing")
+            << QStringList{"--settings", "/nonexistent/540comm.st"} << "/nonexistent/540comm.st";
+        QTest::newRow("mqtt scheme") << QStringList{"--mqtt", "http://h/p"} << "mqtt://";
+        QTest::newRow("mqtt no prefix") << QStringList{"--mqtt", "mqtt://h:1883"} << "prefix";
+        QTest::newRow("mqtt wildcard") << QStringList{"--mqtt", "mqtt://h/plant/#"} << "prefix";
+        QTest::newRow("mqtt password in url")
+            << QStringList{"--mqtt", "mqtt://u:secret@h/p"} << "password";
+        QTest::newRow("cafile without tls")
+            << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-cafile", "/etc/hostname"} << "mqtts";
+        QTest::newRow("queue 0") << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-queue", "0"}
+                                 << "--mqtt-queue";
+        QTest::newRow("mqtt option without mqtt") << QStringList{"--mqtt-user", "u"} << "--mqtt";
+        QTest::newRow("password file without user")
+            << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-password-file", "/etc/hostname"}
+            << "--mqtt-user";
+    }
+
+    // Each bad option is named in the message, so the operator knows what to change.
+    void refusesBadOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, said);
+        const auto p = LoggerOptions::parse(args);
+        QCOMPARE(p.outcome, Outcome::Error);
+        QVERIFY2(p.text.contains(said), qPrintable(p.text));
+    }
+
+    // Port, speed and log path from the window's settings file, which stays as it was; its
+    // folder holds the ports/ links; the command line has the last word.
+    void takesTheSettingsFileReadOnly()
+    {
+        QTemporaryDir dir;
+        const QString st = dir.filePath("540comm.st");
+        const QByteArray bytes = "1250,1300,1200,3,1,2,2,0,0,3,0,0,0,0,0,2,19200\r\n"
+                                 "/var/log/line3.csv,        /tmp/p.txt\r\n"
+                                 "e\r\n";
+        write(st, bytes);
+        QFile(st).setPermissions(QFileDevice::ReadOwner);
+        auto p = LoggerOptions::parse({"--settings", st});
+        QCOMPARE(p.outcome, Outcome::Run);
+        QCOMPARE(p.config.portNumber, 3);
+        QCOMPARE(p.config.baud, 19200);
+        QCOMPARE(p.config.logPath, QString("/var/log/line3.csv"));
+        QCOMPARE(p.config.linkFolder, dir.path());
+
+        p = LoggerOptions::parse({"--settings", st, "--baud", "300", "--no-log"});
+        QCOMPARE(p.config.baud, 300);
+        QVERIFY(p.config.logPath.isEmpty());
+
+        QFile f(st);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), bytes);
+
+        write(dir.filePath("bad.st"), "1,2,3\r\n");
+        p = LoggerOptions::parse({"--settings", dir.filePath("bad.st")});
+        QCOMPARE(p.outcome, Outcome::Error);
+        QVERIFY(p.text.contains("damaged"));
+    }
+
+    // A service's config file: the command line's options follow it and win.
+    void readsAConfigFile()
+    {
+        QTemporaryDir dir;
+        const QString conf = dir.filePath("line3.conf");
+        write(conf, "# line 3\n"
+                    "device = /dev/serial/by-id/usb-x\n"
+                    "\n"
+                    "log=" +
+                        dir.filePath("l.csv").toUtf8() +
+                        "\n"
+                        "poll = 5\n"
+                        "daily\n"
+                        "mqtt = mqtts://broker.plant/plant/line3/qsr540/\n"
+                        "mqtt-user = line3\n"
+                        "mqtt-password-file = secret\n");
+        write(dir.filePath("secret"), "s3cret\nignored\n");
+        const auto p = LoggerOptions::parse({"--config", conf, "--poll", "2"},
+                                            {dir.path()}); // the credentials folder
+        QCOMPARE(p.outcome, Outcome::Run);
+        QCOMPARE(p.config.device, QString("/dev/serial/by-id/usb-x"));
+        QCOMPARE(p.config.pollSeconds, 2);
+        QVERIFY(p.config.daily);
+        QVERIFY(p.config.mqtt);
+        QCOMPARE(p.config.mqtt->host, QString("broker.plant"));
+        QCOMPARE(p.config.mqtt->port, 8883);
+        QVERIFY(p.config.mqtt->tls);
+        QCOMPARE(p.config.mqtt->prefix, QString("plant/line3/qsr540"));
+        QCOMPARE(p.config.mqtt->password, QString("s3cret"));
+
+        write(conf, "--poll 5\n");
+        const auto bad = LoggerOptions::parse({"--config", conf});
+        QCOMPARE(bad.outcome, Outcome::Error);
+        QVERIFY(bad.text.contains("line 1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LoggerOptionsTest)
+#include "tst_loggeroptions.moc"

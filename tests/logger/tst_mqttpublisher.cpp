@@ -1,0 +1,178 @@
+#include "logger/MqttPublisher.h"
+#include "logger/ReadingFormat.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimeZone>
+
+namespace {
+// Takes what it is handed and acknowledges it when told.
+class FakeClient : public MqttClient {
+public:
+    QList<Message> handed;
+    QList<int> ids;
+    Message will;
+    bool started = false;
+    bool stopped = false;
+    int nextId = 1;
+
+    void start(const Message &w) override
+    {
+        will = w;
+        started = true;
+    }
+    int publish(const Message &m) override
+    {
+        handed << m;
+        ids << nextId;
+        return nextId++;
+    }
+    void stop() override { stopped = true; }
+
+    void acknowledgeAll()
+    {
+        const QList<int> all = std::exchange(ids, {});
+        for (int id : all)
+            Q_EMIT delivered(id);
+    }
+    QList<QByteArray> payloads(const QByteArray &topic) const
+    {
+        QList<QByteArray> out;
+        for (const Message &m : handed) {
+            if (m.topic == topic)
+                out << m.payload;
+        }
+        return out;
+    }
+};
+
+QDateTime at(int second)
+{
+    return QDateTime(QDate(2026, 12, 9), QTime(14, 3, second), QTimeZone(3600));
+}
+} // namespace
+
+class MqttPublisherTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void formatsReadingsAndEvents()
+    {
+        const QDateTime t(QDate(2026, 12, 9), QTime(14, 3, 7, 250), QTimeZone(-(3 * 3600 + 1800)));
+        QCOMPARE(ReadingFormat::isoTime(t), QByteArray("2026-12-09T14:03:07.250-03:30"));
+        QCOMPARE(ReadingFormat::isoTime(t.toUTC()), QByteArray("2026-12-09T17:33:07.250+00:00"));
+        QCOMPARE(ReadingFormat::line(t, "12.345\r\n"),
+                 QByteArray("2026-12-09T14:03:07.250-03:30 12.345\n"));
+        QCOMPARE(ReadingFormat::readingJson(t, "+12.345\r"),
+                 QByteArray("{\"time\":\"2026-12-09T14:03:07.250-03:30\",\"value\":12.345,\"raw\":"
+                            "\"+12.345\\r\"}"));
+        // Not a number: null, and the raw text still valid JSON whatever it holds.
+        const QByteArray odd = ReadingFormat::readingJson(t, "E\"r\\\x01");
+        QJsonParseError error;
+        const QJsonObject o = QJsonDocument::fromJson(odd, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QVERIFY(o.value("value").isNull());
+        QCOMPARE(o.value("raw").toString(), QString("E\"r\\\x01"));
+        QCOMPARE(ReadingFormat::eventJson(t, "lost", "port not opened: \"x\""),
+                 QByteArray("{\"time\":\"2026-12-09T14:03:07.250-03:30\",\"event\":\"lost\","
+                            "\"reason\":\"port not opened: \\\"x\\\"\"}"));
+    }
+
+    // Online (retained) at each connection, the will "offline" (retained), readings and
+    // events in order under the prefix, a few in flight at a time.
+    void publishesInOrderWithAFewInFlight()
+    {
+        FakeClient client;
+        MqttPublisher publisher(client, "plant/l3", 1000);
+        publisher.start();
+        QVERIFY(client.started);
+        QCOMPARE(client.will.topic, QByteArray("plant/l3/status"));
+        QCOMPARE(client.will.payload, QByteArray("offline"));
+        QVERIFY(client.will.retain);
+
+        for (int i = 0; i < 50; ++i)
+            publisher.publishReading(at(i % 60), QByteArray::number(i) + '\r');
+        publisher.publishEvent(at(59), "lost", "no reply");
+        QVERIFY(client.handed.isEmpty()); // nothing before the broker is there
+        QCOMPARE(publisher.queued(), 51);
+
+        Q_EMIT client.connected();
+        QCOMPARE(client.handed.first().topic, QByteArray("plant/l3/status"));
+        QCOMPARE(client.handed.first().payload, QByteArray("online"));
+        QVERIFY(client.handed.first().retain);
+        QCOMPARE(client.payloads("plant/l3/value").size(), MqttPublisher::inFlightLimit);
+        while (publisher.queued() > 0)
+            client.acknowledgeAll();
+        const QList<QByteArray> values = client.payloads("plant/l3/value");
+        QCOMPARE(values.size(), 50);
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(values[i].contains("\"raw\":\"" + QByteArray::number(i) + "\\r\""));
+        QCOMPARE(client.payloads("plant/l3/event").size(), 1);
+        QCOMPARE(client.handed.last().topic, QByteArray("plant/l3/event"));
+        QCOMPARE(publisher.delivered(), 51);
+    }
+
+    // A full queue drops its oldest waiting reading, counts it and says so on return;
+    // handed-over ones are the client's and are kept.
+    void dropsTheOldestWhenFull()
+    {
+        FakeClient client;
+        MqttPublisher publisher(client, "p", 5);
+        QSignalSpy said(&publisher, &MqttPublisher::stateChanged);
+        publisher.start();
+        for (int i = 0; i < 12; ++i)
+            publisher.publishReading(at(i), QByteArray::number(i) + '\r');
+        QCOMPARE(publisher.queued(), 5);
+        QCOMPARE(publisher.dropped(), 7);
+        Q_EMIT client.connected();
+        QVERIFY(said.last()[0].toString().contains("7 oldest readings were dropped"));
+        const QList<QByteArray> values = client.payloads("p/value");
+        QCOMPARE(values.size(), 5);
+        QVERIFY(values.first().contains("\"raw\":\"7\\r\""));
+        QVERIFY(values.last().contains("\"raw\":\"11\\r\""));
+
+        // Broker gone with five in flight: a sixth reading cannot push them out.
+        Q_EMIT client.connectionLost("gone");
+        publisher.publishReading(at(30), "30\r");
+        QCOMPARE(publisher.queued(), 5);
+        QCOMPARE(publisher.dropped(), 8);
+    }
+
+    // The end: everything queued first, then "offline", then the client stops; with the
+    // broker away, at once.
+    void finishesAfterTheQueueAndTheGoodbye()
+    {
+        FakeClient client;
+        MqttPublisher publisher(client, "p", 100);
+        QSignalSpy finished(&publisher, &MqttPublisher::finished);
+        publisher.start();
+        Q_EMIT client.connected();
+        publisher.publishReading(at(1), "1\r");
+        publisher.finish();
+        publisher.publishReading(at(2), "2\r"); // nothing new once ending
+        QVERIFY(finished.isEmpty());
+        client.acknowledgeAll(); // the reading: now the goodbye
+        QCOMPARE(client.handed.last().payload, QByteArray("offline"));
+        QVERIFY(client.handed.last().retain);
+        QVERIFY(finished.isEmpty() && !client.stopped);
+        client.acknowledgeAll();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(client.stopped);
+        QCOMPARE(client.payloads("p/value").size(), 1);
+
+        FakeClient away;
+        MqttPublisher lonely(away, "p", 100);
+        QSignalSpy done(&lonely, &MqttPublisher::finished);
+        QSignalSpy said(&lonely, &MqttPublisher::stateChanged);
+        lonely.start();
+        lonely.publishReading(at(1), "1\r");
+        lonely.finish();
+        QCOMPARE(done.size(), 1);
+        QVERIFY(away.stopped);
+        QVERIFY(said.last()[0].toString().contains("1 readings not published"));
+    }
+};
+
+QTEST_GUILESS_MAIN(MqttPublisherTest)
+#include "tst_mqttpublisher.moc"
