@@ -1,0 +1,167 @@
+#include "LoggerProcess.h"
+#include "SimProcess.h"
+#include "TestFiles.h"
+#include "monitor/LogRecord.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+QList<QByteArray> lines(const QString &path)
+{
+    QList<QByteArray> out = fileBytes(path).split('\n');
+    out.removeLast();
+    return out;
+}
+
+// The log records, each checked to be exactly what the window writes for its own date,
+// time and `reply`.
+bool recordsAsTheWindowWrites(const QString &path, const QByteArray &reply, int *count)
+{
+    const QList<QByteArray> records = lines(path);
+    for (const QByteArray &line : records) {
+        const QDateTime at = QDateTime::fromString(QString::fromLatin1(line.mid(1, 8) +
+                                                                       line.mid(12, 6)),
+                                                   QStringLiteral("yyyyMMddHHmmss"));
+        if (!at.isValid() || LogRecord::format(at, reply) != line + '\n') {
+            qWarning() << "record" << line;
+            return false;
+        }
+    }
+    *count = int(records.size());
+    return true;
+}
+
+const QRegularExpression readingLine(
+    QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d 12\\.345$"));
+} // namespace
+
+class LoggerProcessTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Port, speed and log from the window's settings file (its ports/ links, its log
+    // path); the records are the window's, byte for byte; the settings file is untouched.
+    void logsAsTheWindowDoes()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(2), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        const QString st = folder.path() + "/540comm.st";
+        const QString log = folder.path() + "/line.csv";
+        const QByteArray settings = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1,9600\r\n" + log.toUtf8() +
+                                    ",     x.txt\r\ne\r\n";
+        QVERIFY(writeBytes(st, settings));
+
+        LoggerProcess logger({"--settings", st});
+        QTRY_VERIFY_WITH_TIMEOUT(lines(log).size() >= 3, 8000);
+        logger.signal(SIGTERM);
+        QVERIFY2(logger.waitForExit(4000, 0), logger.errors().constData());
+
+        int records = 0;
+        QVERIFY(recordsAsTheWindowWrites(log, "12.345\r", &records));
+        QVERIFY(records >= 3);
+        QVERIFY(logger.readings().size() >= records - 1);
+        for (const QByteArray &line : logger.readings())
+            QVERIFY2(readingLine.match(QString::fromLatin1(line)).hasMatch(), line.constData());
+        QVERIFY(logger.errors().contains("polling COM2 (" + folder.portPath(2).toUtf8() + ")"));
+        QCOMPARE(fileBytes(st), settings);
+        QVERIFY(!QFileInfo::exists(log + ".events.csv") &&
+                !QFileInfo::exists(folder.path() + "/line.events.csv")); // nothing went wrong
+    }
+
+    // Silence, a crash and a removed link: polling goes on, one "lost" and one "back" each
+    // in the event file and on the error output, and no record while the instrument is away.
+    void survivesOutagesWithTheEventFile()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        const QString log = folder.path() + "/night.csv";
+        LoggerProcess logger({"--device", folder.portPath(1), "--log", log});
+
+        const std::function<void()> outages[] = {[&] { QVERIFY(sim.setFault("silent")); },
+                                                 [&] { sim.kill(); },
+                                                 [&] { sim.stop(); }};
+        const std::function<void()> returns[] = {[&] { QVERIFY(sim.setFault("none")); },
+                                                 [&] { QVERIFY(sim.restart()); },
+                                                 [&] { QVERIFY(sim.restart()); }};
+        const QString events = folder.path() + "/night.events.csv";
+        for (int i = 0; i < 3; ++i) {
+            QTRY_VERIFY_WITH_TIMEOUT(lines(log).size() >= 2 * (i + 1), 8000);
+            outages[i]();
+            QTRY_COMPARE_WITH_TIMEOUT(lines(events).size(), 2 * i + 1, 8000);
+            const qsizetype during = lines(log).size();
+            QTest::qWait(2500); // ticks while away
+            QVERIFY(lines(log).size() <= during + 1); // a tick may have been due at the loss
+            returns[i]();
+            QTRY_COMPARE_WITH_TIMEOUT(lines(events).size(), 2 * i + 2, 8000);
+        }
+        logger.signal(SIGINT);
+        QVERIFY2(logger.waitForExit(4000, 0), logger.errors().constData());
+
+        const QList<QByteArray> noted = lines(events);
+        for (int i = 0; i < noted.size(); ++i)
+            QVERIFY2(noted[i].contains(i % 2 ? "\"back\"" : "\"lost\""), noted[i].constData());
+        QVERIFY(noted[0].contains("\"no reply\""));
+        QVERIFY(noted[4].contains("port not opened"));
+        QCOMPARE(logger.errors().count("instrument lost"), 3);
+        QCOMPARE(logger.errors().count("instrument answers again"), 3);
+        int records = 0;
+        QVERIFY(recordsAsTheWindowWrites(log, "12.345\r", &records));
+    }
+
+    // Asked to end while a reply is awaited: the reply is still taken and printed, and the
+    // program ends well within the reply bound, the log complete.
+    void endsAfterTheCurrentCycle()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r", "--delay", "1200"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        const QString log = folder.path() + "/x.csv";
+        LoggerProcess logger({"--device", folder.portPath(1), "--log", log});
+        QVERIFY(logger.waitForReadings(1, 8000));
+        QVERIFY(sim.waitForReceived(3, 8000)); // the next poll waits for its reply
+        QElapsedTimer clock;
+        clock.start();
+        logger.signal(SIGTERM);
+        QVERIFY2(logger.waitForExit(3000, 0), logger.errors().constData());
+        QVERIFY(clock.elapsed() < 3000);
+        QCOMPARE(logger.readings().size(), 3); // the awaited reply came and was printed
+        QVERIFY(fileBytes(log).endsWith("\"12.345\"\r\n"));
+    }
+
+    // Bad options open nothing; a second logger on the same device (by another path) is
+    // refused and names the first; the first goes on.
+    void refusesBadOptionsAndASecondLogger()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        const QString log = folder.path() + "/x.csv";
+
+        LoggerProcess bad({"--device", folder.portPath(1), "--log", log, "--poll", "0"});
+        QVERIFY(bad.waitForExit(3000, 2));
+        QVERIFY(bad.errors().contains("--poll"));
+        QVERIFY(bad.errors().contains("--help"));
+        QVERIFY(!QFileInfo::exists(log));
+
+        LoggerProcess first({"--device", folder.portPath(1)});
+        QVERIFY(first.waitForReadings(1, 8000));
+        LoggerProcess second({"--device", sim.terminalPath(), "--log", log});
+        QVERIFY(second.waitForExit(3000, 1));
+        QVERIFY2(second.errors().contains("logged already") &&
+                     second.errors().contains(QByteArray::number(first.pid())),
+                 second.errors().constData());
+        QVERIFY(!QFileInfo::exists(log));
+        const qsizetype before = first.readings().size();
+        QVERIFY(first.waitForReadings(before + 2, 5000));
+        first.signal(SIGTERM);
+        QVERIFY(first.waitForExit(4000, 0));
+        QCOMPARE(bad.process().readAllStandardOutput(), QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(LoggerProcessTest)
+#include "tst_loggerprocess.moc"
