@@ -26,9 +26,10 @@ bool DeviceClaim::take(QString *holder)
     if (m_lock->tryLock(0))
         return true;
     qint64 pid = 0;
-    QString host, program;
-    if (m_lock->error() == QLockFile::LockFailedError && m_lock->getLockInfo(&pid, &host, &program))
-        *holder = QStringLiteral("%1, process %2").arg(program).arg(pid);
+    QString host, application;
+    if (m_lock->error() == QLockFile::LockFailedError &&
+        m_lock->getLockInfo(&pid, &host, &application))
+        *holder = QStringLiteral("qsrlink-logger, process %1").arg(pid); // only loggers claim
     else
         *holder = QStringLiteral("cannot make the lock file %1").arg(m_path);
     m_lock.reset();

@@ -7,7 +7,7 @@
 
 // One logger per instrument, across processes and users: a lock file named after the
 // device (after its real path, so that two links to one device are one claim), held for
-// the logger's life and let go by the system when the process ends in any way.
+// the logger's life. A lock file left by a process that has ended counts for nothing.
 class DeviceClaim {
 public:
     // The lock folder shared by every user (/run/lock), or the temporary folder when that

@@ -22,9 +22,9 @@ bool recordsAsTheWindowWrites(const QString &path, const QByteArray &reply, int 
 {
     const QList<QByteArray> records = lines(path);
     for (const QByteArray &line : records) {
-        const QDateTime at = QDateTime::fromString(QString::fromLatin1(line.mid(1, 8) +
-                                                                       line.mid(12, 6)),
-                                                   QStringLiteral("yyyyMMddHHmmss"));
+        const QDateTime at =
+            QDateTime::fromString(QString::fromLatin1(line.mid(1, 8) + line.mid(12, 6)),
+                                  QStringLiteral("yyyyMMddHHmmss"));
         if (!at.isValid() || LogRecord::format(at, reply) != line + '\n') {
             qWarning() << "record" << line;
             return false;
@@ -34,8 +34,8 @@ bool recordsAsTheWindowWrites(const QString &path, const QByteArray &reply, int 
     return true;
 }
 
-const QRegularExpression readingLine(
-    QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d 12\\.345$"));
+const QRegularExpression readingLine(QStringLiteral(
+    "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d 12\\.345$"));
 } // namespace
 
 class LoggerProcessTest : public QObject {
@@ -50,8 +50,8 @@ private Q_SLOTS:
         QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
         const QString st = folder.path() + "/540comm.st";
         const QString log = folder.path() + "/line.csv";
-        const QByteArray settings = "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1,9600\r\n" + log.toUtf8() +
-                                    ",     x.txt\r\ne\r\n";
+        const QByteArray settings =
+            "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1,9600\r\n" + log.toUtf8() + ",     x.txt\r\ne\r\n";
         QVERIFY(writeBytes(st, settings));
 
         LoggerProcess logger({"--settings", st});
@@ -82,8 +82,7 @@ private Q_SLOTS:
         LoggerProcess logger({"--device", folder.portPath(1), "--log", log});
 
         const std::function<void()> outages[] = {[&] { QVERIFY(sim.setFault("silent")); },
-                                                 [&] { sim.kill(); },
-                                                 [&] { sim.stop(); }};
+                                                 [&] { sim.kill(); }, [&] { sim.stop(); }};
         const std::function<void()> returns[] = {[&] { QVERIFY(sim.setFault("none")); },
                                                  [&] { QVERIFY(sim.restart()); },
                                                  [&] { QVERIFY(sim.restart()); }};
@@ -93,7 +92,7 @@ private Q_SLOTS:
             outages[i]();
             QTRY_COMPARE_WITH_TIMEOUT(lines(events).size(), 2 * i + 1, 8000);
             const qsizetype during = lines(log).size();
-            QTest::qWait(2500); // ticks while away
+            QTest::qWait(2500);                       // ticks while away
             QVERIFY(lines(log).size() <= during + 1); // a tick may have been due at the loss
             returns[i]();
             QTRY_COMPARE_WITH_TIMEOUT(lines(events).size(), 2 * i + 2, 8000);

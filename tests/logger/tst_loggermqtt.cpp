@@ -1,0 +1,183 @@
+#include "BrokerProcess.h"
+#include "LoggerProcess.h"
+#include "SimProcess.h"
+#include "TestFiles.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+// The reading times the logger printed, and those the broker delivered, in order.
+QList<QByteArray> printedTimes(const LoggerProcess &logger)
+{
+    QList<QByteArray> out;
+    for (const QByteArray &line : logger.readings())
+        out << line.left(line.indexOf(' '));
+    return out;
+}
+QList<QByteArray> deliveredTimes(Subscriber &sub, const QByteArray &prefix)
+{
+    QList<QByteArray> out;
+    for (const QByteArray &payload : sub.payloads(prefix + "/value"))
+        out << QJsonDocument::fromJson(payload).object().value("time").toString().toLatin1();
+    return out;
+}
+
+bool run(const QString &command)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::ForwardedChannels);
+    p.start(QStringLiteral("sh"), {QStringLiteral("-ec"), command});
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+}
+} // namespace
+
+class LoggerMqttTest : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Every reading once and in order, "online" retained while it runs, and the broker's
+    // "offline" (the last will) when the logger is killed.
+    void deliversEveryReadingAndTheWill()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        BrokerProcess broker;
+        QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+        Subscriber sub(broker.port(), "line1/#");
+        QVERIFY(sub.waitUntilSubscribed("line1/probe", broker.port()));
+
+        LoggerProcess logger({"--device", folder.portPath(1), "--mqtt",
+                              QStringLiteral("mqtt://127.0.0.1:%1/line1").arg(broker.port())});
+        QVERIFY(logger.waitForReadings(4, 8000));
+        QVERIFY(sub.waitFor("line1/value", 4, 3000));
+        QCOMPARE(sub.payloads("line1/status").value(0), QByteArray("online"));
+        const QJsonObject first =
+            QJsonDocument::fromJson(sub.payloads("line1/value").first()).object();
+        QCOMPARE(first.value("value").toDouble(), 12.345);
+        QCOMPARE(first.value("raw").toString(), QString("12.345\r"));
+
+        logger.signal(SIGKILL);
+        QVERIFY(sub.waitFor("line1/status", 2, 5000));
+        QCOMPARE(sub.payloads("line1/status").last(), QByteArray("offline"));
+        QCOMPARE(deliveredTimes(sub, "line1"), printedTimes(logger));
+    }
+
+    // The broker away for 10 s: the readings of that time arrive afterwards, none lost,
+    // none twice, in order; the CSV log went on meanwhile; a normal end says "offline".
+    void keepsReadingsThroughABrokerOutage()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        BrokerProcess broker;
+        QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+        Subscriber sub(broker.port(), "line2/#");
+        QVERIFY(sub.waitUntilSubscribed("line2/probe", broker.port()));
+        const QString log = folder.path() + "/x.csv";
+        LoggerProcess logger({"--device", folder.portPath(1), "--log", log, "--mqtt",
+                              QStringLiteral("mqtt://127.0.0.1:%1/line2").arg(broker.port())});
+        QVERIFY(sub.waitFor("line2/value", 2, 8000));
+
+        broker.stop();
+        const qsizetype records = fileBytes(log).count('\n');
+        QTest::qWait(10000);
+        QVERIFY(fileBytes(log).count('\n') >= records + 8); // the log did not wait
+        QVERIFY(broker.start());
+        const qsizetype printed = logger.readings().size();
+        QVERIFY2(sub.waitFor("line2/value", printed, 30000), logger.errors().constData());
+        logger.signal(SIGTERM);
+        QVERIFY(logger.waitForExit(5000, 0));
+        QVERIFY(sub.waitFor("line2/value", logger.readings().size(), 3000));
+        QTRY_COMPARE_WITH_TIMEOUT(sub.payloads("line2/status").last(), QByteArray("offline"), 3000);
+        QCOMPARE(deliveredTimes(sub, "line2"), printedTimes(logger));
+        QVERIFY(logger.errors().contains("connection lost"));
+        QVERIFY(logger.errors().contains("waiting readings follow"));
+    }
+
+    // A queue of 5 with the broker down from the start: the newest five arrive, the others
+    // are dropped and counted on the error output.
+    void dropsTheOldestWhenTheQueueIsFull()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        BrokerProcess broker;
+        QVERIFY(broker.start());
+        Subscriber sub(broker.port(), "line3/#");
+        QVERIFY(sub.waitUntilSubscribed("line3/probe", broker.port()));
+        broker.stop(); // the subscriber's session is saved with the broker's state
+        LoggerProcess logger({"--device", folder.portPath(1), "--mqtt-queue", "5", "--mqtt",
+                              QStringLiteral("mqtt://127.0.0.1:%1/line3").arg(broker.port())});
+        QVERIFY(logger.waitForReadings(8, 12000));
+        QVERIFY(broker.start());
+        QTRY_VERIFY_WITH_TIMEOUT(logger.errors().contains("oldest readings were dropped"), 20000);
+        const QRegularExpression told(
+            QStringLiteral("connected; 5 waiting readings follow; (\\d+) oldest readings"));
+        const auto match = told.match(QString::fromLocal8Bit(logger.errors()));
+        QVERIFY2(match.hasMatch(), logger.errors().constData());
+        const int dropped = match.captured(1).toInt();
+        QVERIFY(dropped >= 3);
+        QVERIFY(sub.waitFor("line3/value", 5, 10000));
+        logger.signal(SIGTERM);
+        QVERIFY(logger.waitForExit(5000, 0));
+        QTRY_COMPARE_WITH_TIMEOUT(sub.payloads("line3/value").size(),
+                                  logger.readings().size() - dropped, 5000);
+        QCOMPARE(deliveredTimes(sub, "line3"), printedTimes(logger).mid(dropped));
+    }
+
+    // TLS against a certificate authority made here, with a user and a password file; a
+    // broker whose certificate the given authority did not sign is refused, and said so.
+    void publishesOverTls()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        const QString d = folder.path();
+        QVERIFY(run(
+            QStringLiteral("cd '%1'\n"
+                           "for ca in ca other; do openssl req -x509 -newkey rsa:2048 -nodes "
+                           "-keyout $ca.key -out $ca.crt -days 2 -subj /CN=$ca 2>/dev/null; done\n"
+                           "openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr "
+                           "-subj /CN=localhost 2>/dev/null\n"
+                           "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > san\n"
+                           "openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key "
+                           "-CAcreateserial -out server.crt -days 2 -extfile san 2>/dev/null\n"
+                           "chmod 644 server.key\n"
+                           "mosquitto_passwd -c -b passwd line4 's3cret pass'\n"
+                           "printf 's3cret pass\\n' > password\n")
+                .arg(d)));
+        BrokerProcess broker("cafile " + d.toUtf8() + "/ca.crt\ncertfile " + d.toUtf8() +
+                             "/server.crt\nkeyfile " + d.toUtf8() +
+                             "/server.key\nallow_anonymous false\npassword_file " + d.toUtf8() +
+                             "/passwd\n");
+        QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+        const QStringList tls{"--cafile", d + "/ca.crt", "-u", "line4", "-P", "s3cret pass"};
+        Subscriber sub(broker.port(), "line4/#", tls);
+        QVERIFY(sub.waitUntilSubscribed("line4/probe", broker.port(), tls));
+
+        const QString url = QStringLiteral("mqtts://localhost:%1/line4").arg(broker.port());
+        LoggerProcess logger({"--device", folder.portPath(1), "--mqtt", url, "--mqtt-cafile",
+                              d + "/ca.crt", "--mqtt-user", "line4", "--mqtt-password-file",
+                              d + "/password"});
+        QVERIFY(sub.waitFor("line4/value", 2, 10000));
+        logger.signal(SIGTERM);
+        QVERIFY(logger.waitForExit(5000, 0));
+
+        LoggerProcess stranger({"--device", folder.portPath(1), "--mqtt", url, "--mqtt-cafile",
+                                d + "/other.crt", "--mqtt-user", "line4", "--mqtt-password-file",
+                                d + "/password"});
+        QTRY_VERIFY_WITH_TIMEOUT(stranger.errors().contains("cannot connect"), 10000);
+        QVERIFY2(stranger.errors().contains("certificate verify failed"),
+                 stranger.errors().constData());
+        QVERIFY(stranger.readings().size() >= 0);
+        stranger.signal(SIGTERM);
+        QVERIFY(stranger.waitForExit(5000, 0));
+        QCOMPARE(sub.payloads("line4/value").size(), logger.readings().size());
+    }
+};
+
+QTEST_GUILESS_MAIN(LoggerMqttTest)
+#include "tst_loggermqtt.moc"
