@@ -1,8 +1,8 @@
 #pragma once
 
-#include "logger/DeviceClaim.h"
 #include "logger/LoggerConfig.h"
 #include "monitor/Monitor.h"
+#include "serial/DeviceClaim.h"
 #include "serial/SerialPort.h"
 
 #include <QIODevice>

@@ -96,6 +96,15 @@ void MosquittoClient::stop()
         m_thread.join();
 }
 
+void MosquittoClient::abort()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_goodbye = false;
+    }
+    stop();
+}
+
 bool MosquittoClient::pause(std::chrono::milliseconds length)
 {
     // A little shuffled, so that loggers that lost one broker do not all return at once.
@@ -143,7 +152,12 @@ void MosquittoClient::run()
             break;
         nextPause = std::min(nextPause * 2, longestPause);
     }
-    if (m_connected) {
+    bool goodbye = false;
+    {
+        std::lock_guard lock(m_mutex);
+        goodbye = m_goodbye;
+    }
+    if (m_connected && goodbye) {
         // A goodbye, so that the broker does not publish the will.
         mosquitto_disconnect(m_mosq);
         const auto until = std::chrono::steady_clock::now() + goodbyeBound;

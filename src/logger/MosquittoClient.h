@@ -35,6 +35,7 @@ public:
     void start(const Message &will) override;
     int publish(const Message &message) override;
     void stop() override;
+    void abort() override;
 
 private:
     void run();
@@ -48,6 +49,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stopping = false; // under m_mutex
+    bool m_goodbye = true;   // under m_mutex
     // The network thread's own:
     bool m_connected = false;
     bool m_refused = false; // the broker said no, and onConnect has told why

@@ -29,6 +29,9 @@ public:
     virtual int publish(const Message &message) = 0;
     // Says goodbye to the broker (the will is not published) and stops trying.
     virtual void stop() = 0;
+    // Drops the connection without a goodbye, so that the broker publishes the will, and
+    // stops trying.
+    virtual void abort() = 0;
 
 Q_SIGNALS:
     void connected();

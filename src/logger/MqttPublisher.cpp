@@ -105,6 +105,7 @@ void MqttPublisher::finish()
 void MqttPublisher::abandon()
 {
     m_finishing = true;
+    m_abandoned = true;
     m_connected = false;
     endIfDone();
 }
@@ -129,6 +130,9 @@ void MqttPublisher::endIfDone()
         Q_EMIT stateChanged(QStringLiteral("ending; %1 readings not published, %2 dropped")
                                 .arg(queued())
                                 .arg(m_dropped));
-    m_client.stop();
+    if (m_abandoned)
+        m_client.abort();
+    else
+        m_client.stop();
     Q_EMIT finished();
 }

@@ -34,7 +34,8 @@ public:
     // Publishes "offline" and ends once everything queued is acknowledged, or at once when
     // the broker is away; the client is stopped. finished() follows.
     void finish();
-    // Ends now, whatever still waits (finish() took too long).
+    // Ends now, whatever still waits (finish() took too long), without a goodbye: the
+    // broker then says "offline" for us.
     void abandon();
 
     bool isConnected() const { return m_connected; }
@@ -63,6 +64,7 @@ private:
     bool m_connected = false;
     bool m_finishing = false;
     bool m_finished = false;
+    bool m_abandoned = false;
     bool m_reportedFailure = false;
     qint64 m_dropped = 0;
     qint64 m_droppedReported = 0;

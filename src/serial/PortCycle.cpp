@@ -1,5 +1,6 @@
 #include "serial/PortCycle.h"
 
+#include "serial/DeviceClaim.h"
 #include "serial/PortDiagnosis.h"
 #include "serial/SerialDevice.h"
 
@@ -47,6 +48,16 @@ bool PortCycle::start(SerialDevice *device, const QString &path, qint32 baud,
     m_clock.start();
     m_lineFreeAt = now();
 
+    if (const qint64 logger = DeviceClaim::otherHolder(path)) {
+        // A headless logger owns this line; opening between its cycles would garble both.
+        PortProblem held;
+        held.cause = PortProblem::Cause::HeldByProgram;
+        held.device = path;
+        held.pid = logger;
+        held.program = QStringLiteral("qsrlink-logger");
+        finish(CycleStatus::OpenFailed, QStringLiteral("in use by qsrlink-logger"), 0, held);
+        return true;
+    }
     if (!device->open(path, baud)) {
         // Only a failed open is worth a look at the system, to tell the operator what to do.
         finish(CycleStatus::OpenFailed, device->errorString(), 0, PortDiagnosis::diagnose(path));

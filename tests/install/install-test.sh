@@ -29,21 +29,25 @@ prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 program_dir=$prefix/libexec/qsrlink
 
-for f in libexec/qsrlink/qsrlink libexec/qsrlink/qsr540-sim; do
+for f in libexec/qsrlink/qsrlink libexec/qsrlink/qsr540-sim libexec/qsrlink/qsrlink-logger; do
   [[ -f $prefix/$f && -x $prefix/$f ]] || fail "$f is not an installed program"
 done
 id=io.github.qsrlink.qsrlink
 desktop=$prefix/share/applications/$id.desktop
 metainfo=$prefix/share/metainfo/$id.metainfo.xml
 icons=$prefix/share/icons/hicolor
+unit=$prefix/lib/systemd/system/qsrlink-logger@.service
+example=$prefix/share/doc/qsrlink/examples/qsrlink-logger.conf.example
 for f in libexec/qsrlink/qsr540_comm.html share/man/man1/qsrlink.1.gz \
-  share/man/man1/qsr540-sim.1.gz share/doc/qsrlink/copyright \
-  share/doc/qsrlink/changelog.Debian.gz; do
+  share/man/man1/qsr540-sim.1.gz share/man/man1/qsrlink-logger.1.gz \
+  share/doc/qsrlink/copyright share/doc/qsrlink/changelog.Debian.gz \
+  lib/systemd/system/qsrlink-logger@.service \
+  share/doc/qsrlink/examples/qsrlink-logger.conf.example; do
   [[ -f $prefix/$f ]] || fail "$f is missing"
 done
 # bin/ holds relative links into the program folder, so the help page is found beside the
 # executable the link resolves to, whatever the prefix.
-for p in qsrlink qsr540-sim; do
+for p in qsrlink qsr540-sim qsrlink-logger; do
   [[ -L $prefix/bin/$p ]] || fail "bin/$p is not a symbolic link"
   [[ $(readlink "$prefix/bin/$p") == ../libexec/qsrlink/$p ]] ||
     fail "bin/$p points to $(readlink "$prefix/bin/$p")"
@@ -58,6 +62,80 @@ listed=$("$prefix/bin/qsr540-sim" --help | options)
 documented=$(zcat "$prefix/share/man/man1/qsr540-sim.1.gz" | options)
 grep -qx -- '--link' <<<"$listed" || fail "qsr540-sim --help: $listed"
 [[ $listed == "$documented" ]] || fail "qsr540-sim(1) lists $documented, --help $listed"
+
+# The logger's manual page has an entry for each entry of its --help, with the same names
+# and value names: "-h, --help", "--port COMn". --help's entries are the lines indented by
+# two spaces, up to the next two spaces; the page's are the tags after .TP in OPTIONS.
+logger=$prefix/bin/qsrlink-logger
+help_entries() { awk -F '  +' '/^  -/ { print $2 }' | tr -d '<>' | sort; }
+page_entries() {
+  awk '/^\.SH/ { options = ($2 == "OPTIONS") } options && tag { print; tag = 0 }
+       options && /^\.TP/ { tag = 1 }' |
+    sed -E 's/^\.(BI|BR|B|I|IR) +//; s/\\//g; s/"//g; s/ +/ /g; s/ ,/,/g; s/ +$//' | sort
+}
+listed=$("$logger" --help | help_entries) || fail "qsrlink-logger --help failed"
+documented=$(zcat "$prefix/share/man/man1/qsrlink-logger.1.gz" | page_entries)
+for entry in '--device PATH' '--mqtt URL' '--daily' '-h, --help'; do
+  grep -qxF -- "$entry" <<<"$listed" || fail "qsrlink-logger --help lacks $entry: $listed"
+done
+[[ $listed == "$documented" ]] ||
+  fail "qsrlink-logger(1) and --help differ: $(diff <(echo "$documented") <(echo "$listed"))"
+# Help ends well; a poll interval of 0 is a bad option (2), refused before any port is
+# opened or any file written.
+"$logger" --help >/dev/null || fail "qsrlink-logger --help exits $?"
+complains() { # WHAT OPTION...: the logger exits 2, saying WHAT
+  local what=$1 status=0
+  shift
+  "$logger" "$@" >/dev/null 2>"$tmp/logger.txt" || status=$?
+  if ((status != 2)) || ! grep -q -- "$what" "$tmp/logger.txt"; then
+    fail "qsrlink-logger $* exits $status: $(cat "$tmp/logger.txt")"
+  fi
+}
+complains '--poll takes' --poll 0
+
+# The service template: an instance starts the installed logger (the bin/ link) with its
+# config in /etc/qsrlink, and systemd's own checker accepts it with the path of this install,
+# its manual page looked up in this install.
+grep -qx 'ExecStart=/usr/bin/qsrlink-logger --config /etc/qsrlink/%i.conf' "$unit" ||
+  fail "unit ExecStart: $(grep '^ExecStart' "$unit")"
+for line in DynamicUser=yes SupplementaryGroups=dialout StateDirectory=qsrlink \
+  RestartPreventExitStatus=2 Restart=on-failure 'Documentation=man:qsrlink-logger(1)' \
+  WantedBy=multi-user.target; do
+  grep -qxF "$line" "$unit" || fail "unit lacks $line"
+done
+if command -v systemd-analyze >/dev/null; then
+  mkdir -p "$tmp/units"
+  copy=$tmp/units/qsrlink-logger@.service
+  sed "s#^ExecStart=/usr/bin/#ExecStart=$prefix/bin/#" "$unit" >"$copy"
+  # It runs man for the Documentation= page, where man is installed.
+  man=--man=yes
+  command -v man >/dev/null || man=--man=no
+  MANPATH=$prefix/share/man systemd-analyze verify "$man" "$copy" \
+    >"$tmp/verify.txt" 2>&1 || fail "systemd-analyze verify: $(cat "$tmp/verify.txt")"
+  # Unknown keys and bad values are warnings only, with status 0: any word fails as well.
+  [[ ! -s $tmp/verify.txt ]] || fail "systemd-analyze verify: $(cat "$tmp/verify.txt")"
+fi
+# The example config, read as the service would read it (with a device and log of this
+# test): every line it leaves on is an option the logger takes.
+sed -e "s#^device = .*#device = $tmp/no-such-device#" -e "s#/var/lib/qsrlink/#$tmp/#" \
+  "$example" >"$tmp/example.conf"
+grep -qx 'daily' "$tmp/example.conf" || fail "the example config logs no file a day"
+grep -q '^#mqtt-password-file = mqtt-password$' "$tmp/example.conf" ||
+  fail "the example config shows no password credential"
+grep -q 'LoadCredential=mqtt-password:/etc/qsrlink/' "$tmp/example.conf" ||
+  fail "the example config shows no LoadCredential"
+# Each run ends with a bad value given last on the command line, checked after all the
+# file's options: its complaint, and no other, shows that the file was taken.
+complains '--log-interval takes' --config "$tmp/example.conf" --log-interval 0
+# With its MQTT lines on, the password comes from the service's credentials folder.
+sed -e 's/^#mqtt = mqtt:/mqtt = mqtt:/' -e 's/^#mqtt-user/mqtt-user/' \
+  -e 's/^#mqtt-password-file/mqtt-password-file/' "$tmp/example.conf" >"$tmp/mqtt.conf"
+mkdir -p "$tmp/credentials"
+echo secret >"$tmp/credentials/mqtt-password"
+CREDENTIALS_DIRECTORY=$tmp/credentials complains '--mqtt-queue takes' \
+  --config "$tmp/mqtt.conf" --mqtt-queue 0
+CREDENTIALS_DIRECTORY='' complains 'cannot read the password file mqtt-password' \
+  --config "$tmp/mqtt.conf"
 
 # The icons: a PNG of each size (width and height are the IHDR's bytes 16..23) and the SVG.
 for size in 16 32 48 64 128 256; do

@@ -34,23 +34,29 @@ long=$(field Description | awk 'length > 79')
 [[ -z $long ]] || fail "description lines over 80 columns: $long"
 depends=$(field Depends)
 for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
-  libqt6printsupport6; do
+  libqt6printsupport6 libmosquitto1; do
   sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends" | grep -qxF "$lib" || fail "Depends lacks $lib: $depends"
 done
 grep -q 'fonts-noto-cjk' <<<"$(field Recommends)" || fail "Recommends: $(field Recommends)"
+grep -q '^ The headless qsrlink-logger ' <<<"$(field Description)" ||
+  fail "the description does not name the logger"
 
 # Paths (and link targets) without permissions, owner, size and date.
 contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }')
 id=io.github.qsrlink.qsrlink
 for f in ./usr/libexec/qsrlink/qsrlink ./usr/libexec/qsrlink/qsr540-sim \
-  ./usr/libexec/qsrlink/qsr540_comm.html ./usr/share/applications/$id.desktop \
+  ./usr/libexec/qsrlink/qsrlink-logger ./usr/libexec/qsrlink/qsr540_comm.html \
+  ./usr/share/applications/$id.desktop \
   ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/32x32/apps/$id.png \
   ./usr/share/icons/hicolor/256x256/apps/$id.png ./usr/share/icons/hicolor/scalable/apps/$id.svg \
   ./usr/share/doc/qsrlink/copyright ./usr/share/doc/qsrlink/changelog.Debian.gz \
   ./usr/share/man/man1/qsrlink.1.gz ./usr/share/man/man1/qsr540-sim.1.gz \
+  ./usr/share/man/man1/qsrlink-logger.1.gz ./usr/lib/systemd/system/qsrlink-logger@.service \
+  ./usr/share/doc/qsrlink/examples/qsrlink-logger.conf.example \
   ./usr/share/lintian/overrides/qsrlink \
   "./usr/bin/qsrlink -> ../libexec/qsrlink/qsrlink" \
-  "./usr/bin/qsr540-sim -> ../libexec/qsrlink/qsr540-sim"; do
+  "./usr/bin/qsr540-sim -> ../libexec/qsrlink/qsr540-sim" \
+  "./usr/bin/qsrlink-logger -> ../libexec/qsrlink/qsrlink-logger"; do
   grep -qxF "$f" <<<"$contents" || fail "package lacks $f"
 done
 # Nothing but the program's own files, and only under /usr.
@@ -70,10 +76,18 @@ for gz in "$doc/changelog.Debian.gz" "$tmp"/root/usr/share/man/man1/*.gz; do
     fail "$(basename "$gz") carries a name or time"
 done
 zcmp "$doc/changelog.Debian.gz" "$src/packaging/changelog" || fail "packaged changelog differs"
-for page in qsrlink qsr540-sim; do
+for page in qsrlink qsr540-sim qsrlink-logger; do
   zcmp "$tmp/root/usr/share/man/man1/$page.1.gz" "$src/docs/man/$page.1" ||
     fail "packaged manual page $page differs"
 done
+unit=$tmp/root/usr/lib/systemd/system/qsrlink-logger@.service
+cmp "$unit" "$src/packaging/qsrlink-logger@.service" || fail "packaged service template differs"
+cmp "$doc/examples/qsrlink-logger.conf.example" "$src/packaging/qsrlink-logger.conf.example" ||
+  fail "packaged example config differs"
+# The service's ExecStart names the packaged program (the bin/ link).
+exec=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
+[[ $exec == /usr/bin/qsrlink-logger && -L $tmp/root$exec && -x $tmp/root$exec ]] ||
+  fail "the service starts $exec, not the packaged /usr/bin/qsrlink-logger"
 
 if [[ $hardened != ON ]]; then
   echo "PASS: $(basename "$deb"): Depends: $depends (unhardened build: hardening and lintian not checked)"
@@ -82,7 +96,7 @@ fi
 
 # Built hardened: position-independent, relocations read-only and bound at start, stack
 # protector; the simulator's snprintf is the fortified one (the program calls none).
-for program in qsrlink qsr540-sim; do
+for program in qsrlink qsrlink-logger qsr540-sim; do
   elf=$tmp/root/usr/libexec/qsrlink/$program
   # Read whole before grep -q may stop reading: no broken pipe under pipefail.
   header=$(readelf -W -h -l -d "$elf")

@@ -2,6 +2,8 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "monitor/LogRecord.h"
+#include "serial/SerialLines.h"
+#include "serial/SerialPort.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -132,7 +134,7 @@ private Q_SLOTS:
     }
 
     // Bad options open nothing; a second logger on the same device (by another path) is
-    // refused and names the first; the first goes on.
+    // refused and names the first, and so is the window's poll; the first goes on.
     void refusesBadOptionsAndASecondLogger()
     {
         ProgramFolderFixture folder;
@@ -154,6 +156,18 @@ private Q_SLOTS:
                      second.errors().contains(QByteArray::number(first.pid())),
                  second.errors().constData());
         QVERIFY(!QFileInfo::exists(log));
+
+        // The window's port cycles keep off the logger's line, and say who has it.
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
+        std::optional<CycleResult> result;
+        QVERIFY(
+            port.startCycle({{"R", true}}, {}, this, [&](const CycleResult &r) { result = r; }));
+        QTRY_VERIFY(result.has_value());
+        QCOMPARE(result->status, CycleStatus::OpenFailed);
+        QCOMPARE(result->problem.cause, PortProblem::Cause::HeldByProgram);
+        QCOMPARE(result->problem.pid, first.pid());
+
         const qsizetype before = first.readings().size();
         QVERIFY(first.waitForReadings(before + 2, 5000));
         first.signal(SIGTERM);

@@ -16,6 +16,7 @@ public:
     Message will;
     bool started = false;
     bool stopped = false;
+    bool aborted = false;
     int nextId = 1;
 
     void start(const Message &w) override
@@ -30,6 +31,7 @@ public:
         return nextId++;
     }
     void stop() override { stopped = true; }
+    void abort() override { aborted = true; }
 
     void acknowledgeAll()
     {
@@ -171,6 +173,17 @@ private Q_SLOTS:
         QCOMPARE(done.size(), 1);
         QVERIFY(away.stopped);
         QVERIFY(said.last()[0].toString().contains("1 readings not published"));
+
+        // Out of time with readings still in flight: no goodbye, so that the broker's last
+        // will does not leave "online" standing.
+        FakeClient slow;
+        MqttPublisher late(slow, "p", 100);
+        late.start();
+        Q_EMIT slow.connected();
+        late.publishReading(at(1), "1\r");
+        late.finish();
+        late.abandon();
+        QVERIFY(slow.aborted && !slow.stopped);
     }
 };
 
