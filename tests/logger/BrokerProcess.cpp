@@ -105,17 +105,10 @@ bool Subscriber::waitUntilSubscribed(const QByteArray &probeTopic, int port,
     return false;
 }
 
-QList<QByteArray> Subscriber::lines()
-{
-    QList<QByteArray> out = m_out.split('\n');
-    out.removeLast();
-    return out;
-}
-
 QList<QByteArray> Subscriber::payloads(const QByteArray &topic)
 {
     QList<QByteArray> out;
-    for (const QByteArray &line : lines()) {
+    for (const QByteArray &line : completeLines(m_out)) {
         if (line.startsWith(topic + ' '))
             out << line.mid(topic.size() + 1);
     }

@@ -36,7 +36,6 @@ public:
     ~Subscriber();
 
     bool waitUntilSubscribed(const QByteArray &probeTopic, int port, const QStringList &extra = {});
-    QList<QByteArray> lines();
     // Payloads of messages on `topic`.
     QList<QByteArray> payloads(const QByteArray &topic);
     bool waitFor(const QByteArray &topic, qsizetype count, int timeoutMs);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -33,12 +35,7 @@ public:
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
 
     // The readings printed so far, one "TIME VALUE" line each.
-    QList<QByteArray> readings() const
-    {
-        QList<QByteArray> lines = m_out.split('\n');
-        lines.removeLast(); // after the last line end
-        return lines;
-    }
+    QList<QByteArray> readings() const { return completeLines(m_out); }
     QByteArray errors() const { return m_err; }
 
     bool waitForReadings(qsizetype n, int timeoutMs)

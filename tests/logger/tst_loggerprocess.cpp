@@ -11,18 +11,11 @@
 #include <QTest>
 
 namespace {
-QList<QByteArray> lines(const QString &path)
-{
-    QList<QByteArray> out = fileBytes(path).split('\n');
-    out.removeLast();
-    return out;
-}
-
 // The log records, each checked to be exactly what the window writes for its own date,
 // time and `reply`.
 bool recordsAsTheWindowWrites(const QString &path, const QByteArray &reply, int *count)
 {
-    const QList<QByteArray> records = lines(path);
+    const QList<QByteArray> records = fileLines(path);
     for (const QByteArray &line : records) {
         const QDateTime at =
             QDateTime::fromString(QString::fromLatin1(line.mid(1, 8) + line.mid(12, 6)),
@@ -57,7 +50,7 @@ private Q_SLOTS:
         QVERIFY(writeBytes(st, settings));
 
         LoggerProcess logger({"--settings", st});
-        QTRY_VERIFY_WITH_TIMEOUT(lines(log).size() >= 3, 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 3, 8000);
         logger.signal(SIGTERM);
         QVERIFY2(logger.waitForExit(4000, 0), logger.errors().constData());
 
@@ -90,19 +83,19 @@ private Q_SLOTS:
                                                  [&] { QVERIFY(sim.restart()); }};
         const QString events = folder.path() + "/night.events.csv";
         for (int i = 0; i < 3; ++i) {
-            QTRY_VERIFY_WITH_TIMEOUT(lines(log).size() >= 2 * (i + 1), 8000);
+            QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 2 * (i + 1), 8000);
             outages[i]();
-            QTRY_COMPARE_WITH_TIMEOUT(lines(events).size(), 2 * i + 1, 8000);
-            const qsizetype during = lines(log).size();
-            QTest::qWait(2500);                       // ticks while away
-            QVERIFY(lines(log).size() <= during + 1); // a tick may have been due at the loss
+            QTRY_COMPARE_WITH_TIMEOUT(fileLines(events).size(), 2 * i + 1, 8000);
+            const qsizetype during = fileLines(log).size();
+            QTest::qWait(2500);                           // ticks while away
+            QVERIFY(fileLines(log).size() <= during + 1); // a tick may have been due at the loss
             returns[i]();
-            QTRY_COMPARE_WITH_TIMEOUT(lines(events).size(), 2 * i + 2, 8000);
+            QTRY_COMPARE_WITH_TIMEOUT(fileLines(events).size(), 2 * i + 2, 8000);
         }
         logger.signal(SIGINT);
         QVERIFY2(logger.waitForExit(4000, 0), logger.errors().constData());
 
-        const QList<QByteArray> noted = lines(events);
+        const QList<QByteArray> noted = fileLines(events);
         for (int i = 0; i < noted.size(); ++i)
             QVERIFY2(noted[i].contains(i % 2 ? "\"back\"" : "\"lost\""), noted[i].constData());
         QVERIFY(noted[0].contains("\"no reply\""));

@@ -1,5 +1,6 @@
 #include "FakeSerialDevice.h"
 #include "SimProcess.h"
+#include "TestFiles.h"
 #include "monitor/Monitor.h"
 #include "monitor/SleepInhibitor.h"
 #include "serial/SerialDevice.h"
@@ -70,17 +71,6 @@ public:
     int acquired = 0;
 };
 
-QList<QByteArray> records(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> out = f.readAll().split('\n');
-    if (!out.isEmpty() && out.last().isEmpty())
-        out.removeLast();
-    return out;
-}
-
 } // namespace
 
 class TestMonitor : public QObject {
@@ -146,7 +136,7 @@ private Q_SLOTS:
         const int written = ticks.size();
         QTest::qWait(200);
         QCOMPARE(ticks.size(), written);
-        const QList<QByteArray> logged = records(log);
+        const QList<QByteArray> logged = fileLines(log);
         QCOMPARE(logged.size(), written);
         int withValue = 0;
         for (const QByteArray &line : logged) {
@@ -175,9 +165,9 @@ private Q_SLOTS:
         const QString log = folder.path() + "/midnight.csv";
         monitor.startPolling(1000ms);
         QVERIFY(monitor.startLogging(1ms, log));
-        QTRY_VERIFY_WITH_TIMEOUT(records(log).size() >= 6, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 6, 3000);
         monitor.stopPolling();
-        for (const QByteArray &line : records(log)) {
+        for (const QByteArray &line : fileLines(log)) {
             QVERIFY2(line.startsWith("\"20261231\",\"235959\",") ||
                          line.startsWith("\"20270101\",\"000000\","),
                      line.constData());
@@ -257,7 +247,7 @@ private Q_SLOTS:
                                                  [&] { QVERIFY(sim.restart()); },
                                                  [&] { QVERIFY(sim.restart()); }};
         for (int i = 0; i < 3; ++i) {
-            QTRY_VERIFY_WITH_TIMEOUT(records(log).size() >= 3 * (i + 1), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 3 * (i + 1), 5000);
             outages[i]();
             QTRY_COMPARE_WITH_TIMEOUT(lost.size(), i + 1, 5000);
             QTest::qWait(300); // several ticks while lost
@@ -270,7 +260,7 @@ private Q_SLOTS:
         QVERIFY(failed.isEmpty());
         QCOMPARE(lost.size(), 3);
 
-        const QList<QByteArray> events = records(folder.path() + "/night.events.csv");
+        const QList<QByteArray> events = fileLines(folder.path() + "/night.events.csv");
         QCOMPARE(events.size(), 6);
         const QRegularExpression event(
             QStringLiteral("^\"\\d{8}\",\"\\d{6}\",\"(lost|back)\",\"[^\"]*\"\r$"));
@@ -299,8 +289,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 30, 5000);
         monitor.stopPolling();
 
-        const QList<QByteArray> before = records(dir.filePath("qsr540-20261209.csv"));
-        const QList<QByteArray> after = records(dir.filePath("qsr540-20261210.csv"));
+        const QList<QByteArray> before = fileLines(dir.filePath("qsr540-20261209.csv"));
+        const QList<QByteArray> after = fileLines(dir.filePath("qsr540-20261210.csv"));
         QVERIFY(!before.isEmpty() && !after.isEmpty());
         QCOMPARE(before.size() + after.size(), ticks.size());
         QVERIFY(before.last().startsWith("\"20261209\",\"235959\""));

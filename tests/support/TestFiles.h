@@ -12,6 +12,21 @@ inline QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
+// The lines a line feed ends; what follows the last one (nothing, or a line still being
+// written) is left out.
+inline QList<QByteArray> completeLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    lines.removeLast();
+    return lines;
+}
+
+// The complete lines of a file; none for a missing one.
+inline QList<QByteArray> fileLines(const QString &path)
+{
+    return completeLines(fileBytes(path));
+}
+
 // Replaces the file with exactly these bytes.
 inline bool writeBytes(const QString &path, const QByteArray &bytes)
 {

@@ -12,16 +12,6 @@ Q_DECLARE_METATYPE(Language)
 
 namespace {
 
-QList<QByteArray> logLines(const QString &path)
-{
-    if (!QFile::exists(path))
-        return {};
-    QList<QByteArray> lines = fileBytes(path).split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 // Starts polling and waits for one good reply.
 bool startAndSee(MainWindow &w, const QString &value)
 {
@@ -70,7 +60,7 @@ void TestFaults::theInstrumentVanishesMidPollAndComesBack()
     const QByteArray logged = fileBytes(p.fx.session.settings().fom1file);
     QTest::qWait(300);
     QCOMPARE(fileBytes(p.fx.session.settings().fom1file), logged); // logging stopped with it
-    for (const QByteArray &line : logLines(p.fx.session.settings().fom1file))
+    for (const QByteArray &line : fileLines(p.fx.session.settings().fom1file))
         QVERIFY2(line.endsWith("\"3.300\"\r") || line.endsWith("\"\"\r"), line.constData());
 
     // Plugged in again: the next start works without restarting the program.
@@ -164,7 +154,7 @@ void TestFaults::theLogFolderRemovedWhileLoggingStopsLoggingOnce()
     p.fx.session.settings().fom1file = path;
     QVERIFY(startAndSee(*w, QStringLiteral("8.000\r")));
     click(w.get(), "Command2");
-    QTRY_VERIFY_WITH_TIMEOUT(logLines(path).size() >= 2, 4000);
+    QTRY_VERIFY_WITH_TIMEOUT(fileLines(path).size() >= 2, 4000);
     QVERIFY(logs.remove());
     QTRY_COMPARE_WITH_TIMEOUT(p.fx.prompts.messages.size(), 1, 4000);
     QVERIFY(p.fx.prompts.messages[0].detail.contains(path));
