@@ -44,12 +44,11 @@ void MqttPublisher::enqueue(const QByteArray &subtopic, const QByteArray &payloa
 {
     if (m_finishing)
         return;
-    // Handed-over messages cannot be taken back: the oldest waiting one makes room, or,
-    // with none waiting, the new one is not kept.
-    if (queued() >= m_limit) {
+    // The bound is on what waits for the broker. Handed-over messages are the client's, at
+    // most inFlightLimit of them, and never count against it: a reading arriving before the
+    // broker acknowledged the last ones must not be the one dropped.
+    if (m_waiting.size() >= size_t(m_limit)) {
         ++m_dropped;
-        if (m_waiting.empty())
-            return;
         m_waiting.pop_front();
     }
     m_waiting.push_back({m_prefix + subtopic, payload, 1, false});

@@ -17,9 +17,9 @@
 //                    broker (the last will) when the connection ends without a goodbye
 //
 // Readings and events wait in one queue, in order, while the broker is away. The queue
-// holds at most `limit` messages, those handed to the client and not yet acknowledged
-// included; when it is full the oldest waiting one is dropped and counted. A few messages
-// at a time are in flight, so that a long queue neither floods the client nor stalls.
+// holds at most `limit` waiting messages; when it is full the oldest is dropped and
+// counted. At most inFlightLimit more are handed to the client and not yet acknowledged,
+// so that a long queue neither floods the client nor stalls.
 class MqttPublisher : public QObject {
     Q_OBJECT
 public:

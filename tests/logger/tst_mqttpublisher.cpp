@@ -116,7 +116,7 @@ private Q_SLOTS:
     }
 
     // A full queue drops its oldest waiting reading, counts it and says so on return;
-    // handed-over ones are the client's and are kept.
+    // handed-over ones are the client's, kept, and not counted against the bound.
     void dropsTheOldestWhenFull()
     {
         FakeClient client;
@@ -134,11 +134,18 @@ private Q_SLOTS:
         QVERIFY(values.first().contains("\"raw\":\"7\\r\""));
         QVERIFY(values.last().contains("\"raw\":\"11\\r\""));
 
-        // Broker gone with five in flight: a sixth reading cannot push them out.
+        // Five in flight and not yet acknowledged: the next reading is handed over too.
+        publisher.publishReading(at(20), "20\r");
+        QCOMPARE(client.payloads("p/value").size(), 6);
+        QCOMPARE(publisher.dropped(), 7);
+
+        // Broker gone with six in flight: they stay the client's, and the bound is on
+        // what waits, whose oldest makes room.
         Q_EMIT client.connectionLost("gone");
-        publisher.publishReading(at(30), "30\r");
-        QCOMPARE(publisher.queued(), 5);
-        QCOMPARE(publisher.dropped(), 8);
+        for (int i = 30; i < 37; ++i)
+            publisher.publishReading(at(i), QByteArray::number(i) + '\r');
+        QCOMPARE(publisher.queued(), 6 + 5);
+        QCOMPARE(publisher.dropped(), 9);
     }
 
     // The end: everything queued first, then "offline", then the client stops; with the
