@@ -76,8 +76,8 @@ private slots:
         const auto drawn = t->chart()->drawnPoints();
         QVERIFY(!drawn.empty());
         const double shown = *Numbers::toReal(text(w.get(), "Label2").toLatin1());
-        QTRY_COMPARE(t->chart()->drawnPoints().back().value,
-                     *Numbers::toReal(text(w.get(), "Label2").toLatin1()));
+        QTRY_COMPARE_WITH_TIMEOUT(t->chart()->drawnPoints().back().value,
+                                  *Numbers::toReal(text(w.get(), "Label2").toLatin1()), 15000);
         QVERIFY(qAbs(shown - 10) <= 0.5);
         QVERIFY(stat(t, 5).startsWith(
             QString::number(p.fx.context.trend.latestNumber()->value, 'g', 12)));
@@ -86,7 +86,7 @@ private slots:
         QCOMPARE(valueColour(w.get()), QColor(Qt::black));
         setLimits(t, QStringLiteral("9"), QString());
         QCOMPARE(valueColour(w.get()), QColor(Qt::red));
-        QTRY_VERIFY(stat(t, 7).toInt() >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(stat(t, 7).toInt() >= 1, 15000);
         const QSettings ini(OptionsFile::path(p.fx.folder), QSettings::IniFormat);
         QCOMPARE(ini.value("trend/high_limit").toString(), QStringLiteral("9"));
         setLimits(t, QStringLiteral("11"), QStringLiteral("9"));
@@ -98,7 +98,7 @@ private slots:
         QVERIFY(menusEnabled(*w));
         const qsizetype before = p.fx.context.trend.size();
         click(w.get(), "Command1");
-        QTRY_VERIFY_WITH_TIMEOUT(p.fx.context.trend.size() > before + 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(p.fx.context.trend.size() > before + 1, 10000);
         click(w.get(), "Command1");
         const TrendSeries &live = p.fx.context.trend;
         int breaks = 0;
