@@ -70,13 +70,18 @@ Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &cloc
 bool Logger::start()
 {
     const QString device = m_port.deviceName();
-    m_claim = std::make_unique<DeviceClaim>(device);
-    QString holder;
-    if (!m_claim->take(&holder)) {
-        say(m_config.instrumentName().toLocal8Bit() + " (" + device.toLocal8Bit() +
-            ") is logged already, by " + holder.toLocal8Bit() + "; one logger per instrument");
+    ProcessClaim::Holder holder;
+    QString error;
+    if (!m_claim.follow(device, &holder, &error)) {
+        if (holder.pid)
+            say(m_config.instrumentName().toLocal8Bit() + " (" + m_claim.node().toLocal8Bit() +
+                ") is logged already, by " + holder.describe().toLocal8Bit() +
+                "; one logger per instrument");
+        else
+            say(error.toLocal8Bit());
         return false;
     }
+    m_port.setClaim(&m_claim); // from now on the claim follows the node each cycle opens
     QByteArray text = "polling " + m_config.instrumentName().toLocal8Bit();
     if (m_config.device.isEmpty())
         text += " (" + device.toLocal8Bit() + ')';
@@ -86,13 +91,20 @@ bool Logger::start()
         text += ", logging to " + m_config.logPath.toLocal8Bit() +
                 (m_config.daily ? " (a file a day)" : "") + " every " +
                 QByteArray::number(m_config.logSeconds) + " s";
-    say(text);
 
+    m_monitor.startPolling(std::chrono::seconds(m_config.pollSeconds));
+    ProcessClaim::Holder writer;
+    if (!m_config.logPath.isEmpty() &&
+        !m_monitor.startLogging(std::chrono::seconds(m_config.logSeconds), m_config.logPath,
+                                &writer)) {
+        m_monitor.stopPolling(); // before its first poll: nothing was sent
+        say(m_config.logPath.toLocal8Bit() + " is written already, by " +
+            writer.describe().toLocal8Bit() + "; one writer per log file");
+        return false;
+    }
+    say(text);
     if (m_publisher)
         m_publisher->start();
-    m_monitor.startPolling(std::chrono::seconds(m_config.pollSeconds));
-    if (!m_config.logPath.isEmpty())
-        m_monitor.startLogging(std::chrono::seconds(m_config.logSeconds), m_config.logPath);
     return true;
 }
 

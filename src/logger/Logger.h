@@ -48,9 +48,9 @@ private:
     QIODevice &m_out;
     QIODevice &m_err;
     MqttPublisher *m_publisher;
+    DeviceClaim m_claim; // before the port, which uses it
     SerialPort m_port;
     Monitor m_monitor;
-    std::unique_ptr<DeviceClaim> m_claim;
     QTimer m_brokerBound;
     bool m_stopping = false;
     int m_status = 0;

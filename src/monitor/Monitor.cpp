@@ -11,8 +11,8 @@ namespace {
 using namespace std::chrono_literals;
 // Log ticks of whole-second intervals sit this far past the wall-clock second.
 constexpr std::chrono::milliseconds logPhase = 500ms;
-// A wall clock that moved by more than this against the schedule was set, not late.
-constexpr std::chrono::milliseconds clockStepTolerance = 2000ms;
+// Names the claim on a log file, one writer per file.
+const QString logClaimPrefix = QStringLiteral("qsrlink-log");
 
 QElapsedTimer &monotonic()
 {
@@ -79,9 +79,9 @@ Monitor::ms Monitor::monotonicNow()
     return ms(monotonic().elapsed());
 }
 
-Monitor::ms Monitor::wallNow() const
+Monitor::ms Monitor::wallOffset(const QDateTime &wall)
 {
-    return ms(m_clock.now().toMSecsSinceEpoch());
+    return ms(wall.toMSecsSinceEpoch()) - monotonicNow();
 }
 
 void Monitor::startPolling(ms interval)
@@ -89,6 +89,7 @@ void Monitor::startPolling(ms interval)
     m_polling = true;
     m_failingSince = {};
     m_lostNoted = false;
+    m_haveReading = false;
     m_skippedPolls = 0;
     m_pollSchedule.start(monotonicNow(), interval);
     m_pollTimer.start(m_pollSchedule.delayFrom(monotonicNow()));
@@ -101,19 +102,37 @@ void Monitor::stopPolling()
     stopLogging();
 }
 
-bool Monitor::startLogging(ms interval, const QString &path)
+bool Monitor::startLogging(ms interval, const QString &path, ProcessClaim::Holder *holder)
 {
     if (!m_polling)
         return false;
+    auto claim = std::make_unique<ProcessClaim>(ProcessClaim::lockPath(logClaimPrefix, path));
+    ProcessClaim::Holder other;
+    if (!claim->take(&other, nullptr)) {
+        if (other.pid) { // two writers would interleave their records in one file
+            if (holder)
+                *holder = other;
+            return false;
+        }
+        claim.reset(); // no lock folder to be had: the file is written all the same
+    }
+    m_logClaim = std::move(claim);
     m_logging = true;
     m_logInterval = interval;
     m_logPath = path;
-    // Whole-second intervals are placed mid-second; others simply run from the click.
-    if (interval.count() % 1000 == 0)
-        m_logSchedule.startAligned(wallNow(), interval, logPhase);
+    // Ticks run on the monotonic clock, so that a wall clock that is set neither loses nor
+    // doubles an interval. Whole-second intervals are placed mid-second on the wall clock;
+    // others simply run from the click.
+    const QDateTime now = m_clock.now();
+    m_alignLog = interval.count() % 1000 == 0;
+    if (m_alignLog)
+        m_logSchedule.startAligned(monotonicNow(), interval, logPhase, wallOffset(now));
     else
-        m_logSchedule.start(wallNow(), interval);
-    armLogTimer();
+        m_logSchedule.start(monotonicNow(), interval);
+    m_logTimer.start(m_logSchedule.delayFrom(monotonicNow()));
+    // The log starts without records: the event file says why from its first line.
+    if (isFailing())
+        noteEvent(now, "lost", m_failure);
     QString refused;
     if (m_inhibitor &&
         !m_inhibitor->acquire(QStringLiteral("Logging measured values unattended"), &refused))
@@ -127,16 +146,7 @@ void Monitor::stopLogging()
         m_inhibitor->release();
     m_logging = false;
     m_logTimer.stop();
-}
-
-void Monitor::armLogTimer()
-{
-    const ms now = wallNow();
-    if (m_logSchedule.nextDue() - now > m_logInterval + clockStepTolerance) {
-        // The clock was set back: keep the rhythm from now on instead of stalling.
-        m_logSchedule.startAligned(now, m_logInterval, logPhase);
-    }
-    m_logTimer.start(m_logSchedule.delayFrom(now));
+    m_logClaim.reset();
 }
 
 void Monitor::pollTick()
@@ -173,6 +183,7 @@ void Monitor::onCycleFinished(const CycleResult &result)
 void Monitor::reportCycle(const CycleResult &result)
 {
     if (result.status == CycleStatus::Ok) {
+        m_haveReading = true;
         if (isFailing()) {
             const QDateTime at = m_clock.now();
             m_failingSince = {};
@@ -188,7 +199,8 @@ void Monitor::reportCycle(const CycleResult &result)
         // The next tick tries again; a poll that ends after polling was stopped is let go.
         if (m_polling && !isFailing()) {
             m_failingSince = m_clock.now();
-            noteEvent(m_failingSince, "lost", describeFailure(result));
+            m_failure = describeFailure(result);
+            noteEvent(m_failingSince, "lost", m_failure);
             Q_EMIT instrumentLost(m_failingSince, result);
         }
         return;
@@ -203,15 +215,17 @@ void Monitor::logTick()
 {
     if (!m_logging)
         return;
-    const QDateTime at = m_clock.now();
-    m_logSchedule.advance(ms(at.toMSecsSinceEpoch()));
-    if (isFailing()) { // no reading since the last record: nothing new to log
-        armLogTimer();
+    const QDateTime at = m_clock.now(); // the one reading behind the record
+    m_logSchedule.advance(monotonicNow());
+    if (m_alignLog)
+        m_logSchedule.realign(logPhase, wallOffset(at));
+    m_logTimer.start(m_logSchedule.delayFrom(monotonicNow()));
+    // No record without a reading behind it: while the instrument is lost, and, when
+    // polling goes on through errors, before its first reply.
+    if (isFailing() || (m_unattended.keepPolling && !m_haveReading))
         return;
-    }
     Q_EMIT recordStarted();
-    if (writeOrStop(logPathAt(at), LogRecord::format(at, m_lastReply)))
-        armLogTimer();
+    writeOrStop(logPathAt(at), LogRecord::format(at, m_lastReply));
 }
 
 QString Monitor::logPathAt(const QDateTime &at) const
@@ -230,7 +244,7 @@ void Monitor::noteEvent(const QDateTime &at, const QByteArray &event, const QStr
 bool Monitor::writeOrStop(const QString &path, const QByteArray &bytes)
 {
     QString error;
-    if (LogRecord::append(path, bytes, &error))
+    if (LogRecord::append(path, bytes, &error, m_write))
         return true;
     stopLogging();
     Q_EMIT logFailed(path, error);

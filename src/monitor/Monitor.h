@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/ProcessClaim.h"
 #include "monitor/Clock.h"
+#include "monitor/LogRecord.h"
 #include "monitor/TickSchedule.h"
 #include "serial/Exchange.h"
 
@@ -20,12 +22,14 @@ class SleepInhibitor;
 //
 // Polling: the first poll is due one full interval after the start, then every interval
 // with no drift; a poll that falls due while the previous cycle (or any other cycle on
-// the same port) still runs is skipped. Logging runs only while polling runs; its ticks are
-// placed mid-second on the wall clock so that records at 1 s carry consecutive seconds.
+// the same port) still runs is skipped. Logging runs only while polling runs; its ticks run
+// on the monotonic clock, one per interval whatever the wall clock does, and are placed
+// mid-second on the wall clock so that records at 1 s carry consecutive seconds.
 //
 // Unattended operation, all off by default: with keepPolling a failed poll stops nothing
-// and shows nothing; the next poll opens the port anew. While the last poll failed, log
-// ticks write no record, so a stale value is never logged as a new reading. With eventFile,
+// and shows nothing; the next poll opens the port anew. Before the first reply and while
+// the last poll failed, log ticks write no record, so a stale or empty value is never
+// logged as a new reading. With eventFile,
 // each loss and return of the instrument during logging is appended to the log's event
 // file; with dailyLog each record goes to the file of its own date.
 class Monitor : public QObject {
@@ -51,12 +55,16 @@ public:
     bool isPolling() const { return m_polling; }
     bool isPollRunning() const { return m_pollRunning; }
 
-    // Only while polling runs; false (and nothing started) otherwise.
-    bool startLogging(ms interval, const QString &path);
+    // Only while polling runs, and while no other process writes `path` (who does, in
+    // `holder`); false, and nothing started, otherwise. The file is claimed until logging
+    // stops, so that no second writer interleaves its records with ours.
+    bool startLogging(ms interval, const QString &path, ProcessClaim::Holder *holder = nullptr);
     void stopLogging();
     bool isLogging() const { return m_logging; }
 
     void setUnattended(const Unattended &unattended) { m_unattended = unattended; }
+    // How records reach their files (tests: a disk that fills up). Empty: QFile's write.
+    void setRecordWrite(LogRecord::Write write) { m_write = std::move(write); }
     // While logging runs, keeps the computer awake through `inhibitor` (none: null; it
     // must outlive the monitor). Taken when logging starts, let go when it stops.
     void setSleepInhibitor(SleepInhibitor *inhibitor);
@@ -95,11 +103,11 @@ private:
     void logTick();
     void onCycleFinished(const CycleResult &result);
     void reportCycle(const CycleResult &result);
-    void armLogTimer();
     void noteEvent(const QDateTime &at, const QByteArray &event, const QString &reason);
     bool writeOrStop(const QString &path, const QByteArray &bytes);
     static ms monotonicNow();
-    ms wallNow() const;
+    // How far the wall clock reading `wall` is ahead of the monotonic clock.
+    static ms wallOffset(const QDateTime &wall);
 
     SerialPort &m_port;
     const Clock &m_clock;
@@ -116,6 +124,11 @@ private:
     int m_skippedPolls = 0;
     Unattended m_unattended;
     SleepInhibitor *m_inhibitor = nullptr;
-    QDateTime m_failingSince; // invalid while the last poll succeeded
-    bool m_lostNoted = false; // the event file holds a "lost" not yet answered by "back"
+    QDateTime m_failingSince;   // invalid while the last poll succeeded
+    bool m_lostNoted = false;   // the event file holds a "lost" not yet answered by "back"
+    QString m_failure;          // why polls fail, while they do
+    bool m_haveReading = false; // a reply came in since polling started
+    bool m_alignLog = false;    // log ticks sit mid-second on the wall clock
+    std::unique_ptr<ProcessClaim> m_logClaim; // held while logging
+    LogRecord::Write m_write;
 };

@@ -8,14 +8,28 @@ void TickSchedule::start(ms now, ms interval)
     m_next = now + m_interval;
 }
 
-void TickSchedule::startAligned(ms now, ms interval, ms phase)
+namespace {
+constexpr ms second{1000};
+}
+
+void TickSchedule::startAligned(ms now, ms interval, ms phase, ms offset)
 {
     start(now, interval);
-    constexpr ms second{1000};
-    const ms within =
-        ms(((m_next - phase).count() % second.count() + second.count()) % second.count());
+    const ms within = withinSecond(phase, offset);
     if (within != ms(0))
         m_next += second - within;
+}
+
+void TickSchedule::realign(ms phase, ms offset)
+{
+    const ms within = withinSecond(phase, offset);
+    m_next += within <= second / 2 ? -within : second - within;
+}
+
+ms TickSchedule::withinSecond(ms phase, ms offset) const
+{
+    return ms(((m_next + offset - phase).count() % second.count() + second.count()) %
+              second.count());
 }
 
 int TickSchedule::advance(ms now)

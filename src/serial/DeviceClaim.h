@@ -1,31 +1,35 @@
 #pragma once
 
-#include <QLockFile>
+#include "core/ProcessClaim.h"
+
 #include <QString>
 
-#include <memory>
-
-// A headless logger's claim on an instrument, across processes and users: a lock file named
-// after the device (after its real path, so that two links to one device are one claim),
-// held for the logger's life. A lock file left by a process that has ended counts for
-// nothing. Every port cycle looks for another process's claim before it opens the device,
-// so the window does not talk across a logger's line.
+// A headless logger's claim on the serial device it opens: named after the device node the
+// path leads to, so that two links to one device are one claim, and moved when the path
+// comes to lead elsewhere (an adapter that came back under another name). Every port cycle
+// looks for another process's claim before it opens the device, so the window does not talk
+// across a logger's line.
 class DeviceClaim {
 public:
-    // The lock folder shared by every user (/run/lock), or the temporary folder when that
-    // cannot be written.
-    static QString defaultFolder();
-    static QString lockPath(const QString &device, const QString &folder = defaultFolder());
-    // The process number of another live process that claims `device`; 0 when none does.
-    static qint64 otherHolder(const QString &device, const QString &folder = defaultFolder());
+    static QString lockPath(const QString &device,
+                            const QString &folder = ProcessClaim::defaultFolder());
+    // Another live process that claims the node `device` leads to now; pid 0 when none does.
+    static ProcessClaim::Holder otherHolder(const QString &device,
+                                            const QString &folder = ProcessClaim::defaultFolder());
 
-    explicit DeviceClaim(const QString &device, const QString &folder = defaultFolder());
+    explicit DeviceClaim(QString folder = ProcessClaim::defaultFolder());
 
-    // False when another process holds the claim, with who it is in `holder`
-    // ("qsrlink-logger, process 1234"), or when no claim can be made (the reason).
-    bool take(QString *holder);
+    // Claims the node `device` leads to now, letting go of the node claimed before when
+    // that is another. False when the node is another process's (who, in `holder`) or no
+    // claim can be made (why, in `error`); the earlier claim is let go all the same, since
+    // this process no longer uses that node.
+    bool follow(const QString &device, ProcessClaim::Holder *holder = nullptr,
+                QString *error = nullptr);
+    // The node claimed now; empty before the first follow().
+    QString node() const { return m_node; }
 
 private:
-    QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    QString m_folder;
+    QString m_node;
+    std::unique_ptr<ProcessClaim> m_claim;
 };

@@ -48,14 +48,15 @@ bool PortCycle::start(SerialDevice *device, const QString &path, qint32 baud,
     m_clock.start();
     m_lineFreeAt = now();
 
-    if (const qint64 logger = DeviceClaim::otherHolder(path)) {
+    if (const ProcessClaim::Holder logger = DeviceClaim::otherHolder(path); logger.pid) {
         // A headless logger owns this line; opening between its cycles would garble both.
         PortProblem held;
         held.cause = PortProblem::Cause::HeldByProgram;
-        held.device = path;
-        held.pid = logger;
-        held.program = QStringLiteral("qsrlink-logger");
-        finish(CycleStatus::OpenFailed, QStringLiteral("in use by qsrlink-logger"), 0, held);
+        held.device = ProcessClaim::resolved(path); // the node it holds, not the link's name
+        held.pid = logger.pid;
+        held.program = logger.program;
+        finish(CycleStatus::OpenFailed,
+               QStringLiteral("%1 in use by %2").arg(held.device, logger.describe()), 0, held);
         return true;
     }
     if (!device->open(path, baud)) {

@@ -1,5 +1,6 @@
 #include "serial/SerialPort.h"
 
+#include "serial/DeviceClaim.h"
 #include "serial/SerialLines.h"
 
 #include <array>
@@ -61,6 +62,10 @@ bool SerialPort::startCycle(QList<Exchange> exchanges, ReplyHandler onReply, QOb
                             FinishHandler onFinished)
 {
     setInputLen(0);
-    return line().start(deviceName(), m_baud, std::move(exchanges), std::move(onReply), requester,
+    const QString device = deviceName();
+    // A node someone else claims is refused by the cycle itself, in that holder's name.
+    if (m_claim)
+        m_claim->follow(device);
+    return line().start(device, m_baud, std::move(exchanges), std::move(onReply), requester,
                         std::move(onFinished));
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+class DeviceClaim;
 class SerialLine;
 class SerialLines;
 
@@ -39,6 +40,11 @@ public:
     // Only 0 (read everything waiting) is meaningful; kept for the callers' order of use.
     void setInputLen(int length) { m_inputLen = length; }
 
+    // Every cycle first claims the device node it is about to open through `claim` (the
+    // headless logger's), so the claim follows a link that comes to lead elsewhere. None:
+    // null; it must outlive this port.
+    void setClaim(DeviceClaim *claim) { m_claim = claim; }
+
     // The device the port number maps to now (for messages).
     QString deviceName() const;
     // The owner of that device's line.
@@ -61,6 +67,7 @@ private:
     SerialLines &m_lines;
     int m_commPort = 1;
     QString m_device;
+    DeviceClaim *m_claim = nullptr;
     QString m_settings = QStringLiteral("9600,N,8,1");
     qint32 m_baud = 9600;
     int m_inputLen = 0;

@@ -307,8 +307,14 @@ void MainWindow::Command2_Click()
 {
     if (m_command2->text() == m_texts.startSave) {
         m_keepAwakeProblem.clear(); // a refusal is reported again as logging starts
-        if (m_monitor->startLogging(intervalOf(m_label12), m_context.session.settings().fom1file))
+        const QString &log = m_context.session.settings().fom1file;
+        ProcessClaim::Holder writer;
+        if (m_monitor->startLogging(intervalOf(m_label12), log, &writer))
             m_command2->setText(m_texts.stopSave);
+        else if (writer.pid)
+            m_context.prompts.message(
+                this, m_texts.logHeld,
+                m_texts.logHeldBy.arg(log, writer.program, QString::number(writer.pid)));
         return;
     }
     m_monitor->stopLogging();

@@ -33,6 +33,10 @@ MainTexts englishMain()
     t.communicationError = QStringLiteral("communication error!");
     t.settingsNotWritten = QStringLiteral("The settings file could not be written.");
     t.logNotWritten = QStringLiteral("The log file could not be written. Saving has stopped.");
+    t.logHeld = QStringLiteral("The log file is written by another program. Saving has not "
+                               "started.");
+    t.logHeldBy = QStringLiteral("%1 is written by %2, process %3. Close it, or choose another "
+                                 "log file.");
     t.noReplySince = QStringLiteral("no reply since %1");
     t.optionsNotSaved = QStringLiteral("The options could not be saved.");
     t.outputDropped =
@@ -104,6 +108,10 @@ MainTexts japaneseMain()
     t.communicationError = QStringLiteral("通信設定があっていません!");
     t.settingsNotWritten = QStringLiteral("設定ファイルを書き込めませんでした。");
     t.logNotWritten = QStringLiteral("ログファイルに書き込めません。保存を停止しました。");
+    t.logHeld =
+        QStringLiteral("ログファイルは他のプログラムが書き込み中です。保存を開始しませんでした。");
+    t.logHeldBy = QStringLiteral("%1 は %2（プロセス %3）が書き込み中です。"
+                                 "そのプログラムを終了するか、別のログファイルを選んでください。");
     t.noReplySince = QStringLiteral("応答なし %1 から");
     t.optionsNotSaved = QStringLiteral("オプションを保存できませんでした。");
     t.outputDropped = QStringLiteral("送信待ちの %1 バイトが時間内に送信されず、破棄されました。");

@@ -24,6 +24,8 @@ struct MainTexts {
     QString communicationError;
     QString settingsNotWritten; // a failed write of the settings file
     QString logNotWritten;      // a failed write of the CSV log
+    QString logHeld;            // another program writes the CSV log
+    QString logHeldBy;          // %1 the log file, %2 the program, %3 its process number
     QString noReplySince;       // %1: HH:MM:SS of the first failed poll (keep polling)
     QString optionsNotSaved;    // a failed write of the options file
     QString outputDropped;      // %1: bytes that never left for the instrument
