@@ -1,6 +1,6 @@
-// Which folder the program writes to: beside itself only in a portable program folder (the
-// build's bin/ among them), otherwise the per-user folder, even where the program folder is
-// writable, as an installed one is for root.
+// Which folder the program writes to: the per-user folder only when it runs from where the
+// install rules put it, whoever runs it; beside itself anywhere else (its build folder, a
+// folder it was copied into), as it always has.
 #include "core/ProgramFolder.h"
 
 #include <QDir>
@@ -12,77 +12,93 @@
 class TestProgramFolder : public QObject {
     Q_OBJECT
 private slots:
-    void portableFolderKeepsItsFiles_data();
-    void portableFolderKeepsItsFiles();
-    void otherFoldersUseThePerUserFolder_data();
-    void otherFoldersUseThePerUserFolder();
-    void buildFolderIsPortable();
+    void choosesByWhereTheProgramRuns_data();
+    void choosesByWhereTheProgramRuns();
+    void buildFolderKeepsItsFiles();
+    void packageFolderIsAnInstalledOne();
 };
 
-void TestProgramFolder::portableFolderKeepsItsFiles_data()
+void TestProgramFolder::choosesByWhereTheProgramRuns_data()
 {
-    QTest::addColumn<bool>("writable");
-    QTest::newRow("writable") << true;
-    QTest::newRow("read-only") << false; // then writing the settings is reported, as before
+    // Paths below a temporary folder that holds prefix/libexec/qsrlink and a link
+    // linked-prefix -> prefix.
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<bool>("writable"); // an installed folder is, for root
+    QTest::addColumn<bool>("marker");
+    QTest::addColumn<bool>("perUser");
+    const QString installed = QStringLiteral("prefix/libexec/qsrlink");
+    const QStringList configured{installed};
+    QTest::newRow("build folder") << "build/bin" << configured << true << false << false;
+    QTest::newRow("copied folder") << "stick/qsrlink" << configured << true << false << false;
+    QTest::newRow("copied folder, read-only")
+        << "cd/qsrlink" << configured << false << false << false;
+    QTest::newRow("copied beside the installed one")
+        << "prefix/libexec/qsrlink-old" << configured << true << false << false;
+    QTest::newRow("copied into the installed one")
+        << "prefix/libexec/qsrlink/old" << configured << true << false << false;
+    QTest::newRow("copied into the prefix")
+        << "prefix/libexec" << configured << true << false << false;
+    QTest::newRow("installed, as a user") << installed << configured << false << false << true;
+    QTest::newRow("installed, as root") << installed << configured << true << false << true;
+    QTest::newRow("installed, the second of the places")
+        << installed << QStringList{"elsewhere/libexec/qsrlink", installed} << true << false
+        << true;
+    QTest::newRow("installed, reached through a link")
+        << "linked-prefix/libexec/qsrlink" << configured << true << false << true;
+    QTest::newRow("installed under a linked prefix")
+        << installed << QStringList{"linked-prefix/libexec/qsrlink"} << true << false << true;
+    QTest::newRow("installed, marked portable") << installed << configured << true << true << false;
 }
 
-void TestProgramFolder::portableFolderKeepsItsFiles()
+void TestProgramFolder::choosesByWhereTheProgramRuns()
 {
+    QFETCH(QString, program);
+    QFETCH(QStringList, installed);
     QFETCH(bool, writable);
+    QFETCH(bool, marker);
+    QFETCH(bool, perUser);
     QTemporaryDir tmp;
-    const QString program = tmp.filePath(QStringLiteral("program"));
-    QVERIFY(QDir().mkpath(program));
-    QFile marker(ProgramFolder::join(program, QString::fromLatin1(ProgramFolder::portableMarker)));
-    QVERIFY(marker.open(QIODevice::WriteOnly));
-    marker.close();
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("prefix/libexec/qsrlink")));
+    QVERIFY(QFile::link(tmp.filePath(QStringLiteral("prefix")), tmp.filePath("linked-prefix")));
+    const QString programFolder = tmp.filePath(program);
+    QVERIFY(QDir().mkpath(programFolder));
+    if (marker) {
+        QFile file(
+            ProgramFolder::join(programFolder, QString::fromLatin1(ProgramFolder::portableMarker)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
     if (!writable)
-        QVERIFY(QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const QString perUser = tmp.filePath(QStringLiteral("home/.local/share/qsrlink"));
-    const ProgramFolder f = ProgramFolder::choose(program, perUser);
-    QFile::setPermissions(program,
+        QVERIFY(
+            QFile::setPermissions(programFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    for (QString &folder : installed)
+        folder = tmp.filePath(folder);
+    const QString home = tmp.filePath(QStringLiteral("home/.local/share/qsrlink"));
+
+    const ProgramFolder f = ProgramFolder::choose(programFolder, home, installed);
+    QFile::setPermissions(programFolder,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QCOMPARE(f.install, program);
-    QCOMPARE(f.data, program);
-    QVERIFY(!QFileInfo::exists(perUser));
+    QCOMPARE(f.install, programFolder);
+    QCOMPARE(f.data, perUser ? home : programFolder);
+    QVERIFY2(QFileInfo(home).isDir() == perUser, "the per-user folder is created when chosen");
+    QCOMPARE(f.dataFile(QStringLiteral("540comm.st")), f.data + QStringLiteral("/540comm.st"));
 }
 
-void TestProgramFolder::otherFoldersUseThePerUserFolder_data()
-{
-    QTest::addColumn<bool>("writable");
-    QTest::addColumn<QString>("marker"); // a file beside the program that is not the marker
-    QTest::newRow("installed, read-only") << false << QString();
-    QTest::newRow("installed, writable (root)") << true << QString();
-    QTest::newRow("marker is a folder") << true << QStringLiteral("portable/");
-    QTest::newRow("other name") << true << QStringLiteral("portable.txt");
-}
-
-void TestProgramFolder::otherFoldersUseThePerUserFolder()
-{
-    QFETCH(bool, writable);
-    QFETCH(QString, marker);
-    QTemporaryDir tmp;
-    const QString program = tmp.filePath(QStringLiteral("usr/libexec/qsrlink"));
-    QVERIFY(QDir().mkpath(program));
-    if (marker.endsWith(u'/'))
-        QVERIFY(QDir(program).mkdir(marker));
-    else if (!marker.isEmpty())
-        QVERIFY(QFile(ProgramFolder::join(program, marker)).open(QIODevice::WriteOnly));
-    if (!writable)
-        QVERIFY(QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const QString perUser = tmp.filePath(QStringLiteral("home/.local/share/qsrlink"));
-    const ProgramFolder f = ProgramFolder::choose(program, perUser);
-    QCOMPARE(f.install, program);
-    QCOMPARE(f.data, perUser);
-    QVERIFY2(QFileInfo(perUser).isDir(), "the per-user folder is created");
-    QCOMPARE(f.dataFile(QStringLiteral("540comm.st")), perUser + QStringLiteral("/540comm.st"));
-}
-
-void TestProgramFolder::buildFolderIsPortable()
+void TestProgramFolder::buildFolderKeepsItsFiles()
 {
     const QString bin = QStringLiteral(QSRLINK_PROGRAM_DIR);
     QTemporaryDir tmp;
-    const ProgramFolder f = ProgramFolder::choose(bin, tmp.filePath(QStringLiteral("perUser")));
+    const QString home = tmp.filePath(QStringLiteral("perUser"));
+    const ProgramFolder f = ProgramFolder::choose(bin, home, ProgramFolder::installedFolders());
     QCOMPARE(f.data, bin);
+    QVERIFY(!QFileInfo::exists(home));
+}
+
+void TestProgramFolder::packageFolderIsAnInstalledOne()
+{
+    // The package installs the programs there, whatever prefix the build was configured with.
+    QVERIFY2(ProgramFolder::installedFolders().contains(QStringLiteral("/usr/libexec/qsrlink")),
+             qPrintable(ProgramFolder::installedFolders().join(u' ')));
 }
 
 QTEST_GUILESS_MAIN(TestProgramFolder)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix, checks what lands where, and starts the
-# installed program: the settings file must then appear in the per-user folder, and nothing
-# under the prefix, even though this user (root, say) could write there.
+# installed program: seen at the prefix the build was configured with, its settings file
+# must appear in the per-user folder, and nothing under the prefix, even though this user
+# (root, say) could write there; at the temporary prefix, beside the program.
 # Usage: install-test.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -54,8 +55,8 @@ for p in qsrlink qsr540-sim qsrlink-logger; do
   [[ $(readlink -f "$prefix/bin/$p") == $(readlink -f "$program_dir/$p") ]] ||
     fail "bin/$p does not reach the program folder"
 done
-# The build's portable marker stays in the build: an installed program is never portable.
-[[ ! -e $program_dir/portable ]] || fail "the portable marker was installed"
+# No portable marker: it would keep an installed program's files beside it.
+[[ ! -e $program_dir/portable ]] || fail "a portable marker was installed"
 # The simulator's manual page lists the options its --help does.
 options() { tr -d '\\' | grep -oE '^ *(\.BI? )?--[a-z-]+' | sed -E 's/^ *(\.BI? )?//' | sort; }
 listed=$("$prefix/bin/qsr540-sim" --help | options)
@@ -169,35 +170,67 @@ if command -v appstreamcli >/dev/null; then
   fi
 fi
 
-# Start it as an installed program with a fresh home, as whoever runs the test: for root
-# (and for this user, who owns the temporary prefix) the program folder is writable, yet
-# nothing may be written under the prefix.
+# Runs the program from PROGRAM (a path below the prefix) with a fresh home, in the
+# background, and waits for its settings file in FOLDER: start_program PROGRAM FOLDER [WRAPPER...]
 home=$tmp/home
-mkdir -p "$home"
+start_program() {
+  local program=$1 folder=$2
+  shift 2
+  rm -rf "$home"
+  mkdir -p "$home"
+  "$@" env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR HOME="$home" \
+    QT_QPA_PLATFORM=offscreen "$program" >"$tmp/out.txt" 2>&1 &
+  pid=$!
+  settings=$folder/540comm.st
+  for _ in $(seq 200); do
+    [[ -s $settings ]] && break
+    kill -0 "$pid" 2>/dev/null || fail "$program ended: $(cat "$tmp/out.txt")"
+    sleep 0.05
+  done
+  [[ -s $settings ]] || fail "$program wrote no settings file at $settings"
+  kill -0 "$pid" 2>/dev/null || fail "$program ended after writing the settings"
+  # The defaults name files in the same folder: line 2 holds the log and parameter file,
+  # the second padded to the next print zone.
+  local line2 pattern
+  line2=$(sed -n 2p "$settings" | tr -d '\r')
+  pattern="^$folder/qsr540\\.csv, +$folder/qsr540\\.txt\$"
+  [[ $line2 =~ $pattern ]] || fail "file-name line: $line2"
+  [[ $(wc -l <"$settings") -eq 3 ]] || fail "settings file has $(wc -l <"$settings") lines"
+  # It has no command-line options and no way to be asked to end: end it here.
+  stop
+}
 listing() { (cd "$prefix" && find . -printf '%p %s %T@\n' | sort); }
-before=$(listing)
-env -u XDG_DATA_HOME -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR HOME="$home" \
-  QT_QPA_PLATFORM=offscreen "$prefix/bin/qsrlink" >"$tmp/out.txt" 2>&1 &
-pid=$!
+per_user=$home/.local/share/qsrlink
 
-settings=$home/.local/share/qsrlink/540comm.st
-for _ in $(seq 200); do
-  [[ -s $settings ]] && break
-  kill -0 "$pid" 2>/dev/null || fail "the program ended: $(cat "$tmp/out.txt")"
-  sleep 0.05
+# Seen at the prefix the build was configured with, in a mount namespace of its own, the
+# program is an installed one, as whoever runs the test: for root (and for this user, who
+# owns the temporary prefix) its folder is writable, yet its files go to the per-user folder
+# and nothing is written under the prefix. The install is laid over the deepest folder of
+# the configured prefix that exists; never over / or /usr, which the program itself needs.
+configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+over=
+for sub in /libexec/qsrlink /libexec ''; do
+  if [[ -d $configured$sub ]]; then
+    over=$configured$sub
+    break
+  fi
 done
-[[ -s $settings ]] || fail "no settings file at $settings"
-kill -0 "$pid" 2>/dev/null || fail "the program ended after writing the settings"
+as_installed=(unshare --mount --map-root-user sh -c \
+  'mount --bind "$1" "$2" && shift 2 && exec "$@"' sh "$prefix${over#"$configured"}" "$over")
+if [[ -z $over || $over == / || $over == /usr ]]; then
+  echo "SKIP: not laid over the configured prefix $configured"
+elif ! "${as_installed[@]}" true 2>/dev/null; then
+  echo "SKIP: no mount namespace here to lay the install over $configured"
+else
+  before=$(listing)
+  start_program "$configured/libexec/qsrlink/qsrlink" "$per_user" "${as_installed[@]}"
+  after=$(listing)
+  [[ $before == "$after" ]] ||
+    fail "written under the prefix: $(diff <(echo "$before") <(echo "$after"))"
+fi
 
-# The defaults name files in the per-user folder: line 2 holds the log and parameter file,
-# the second padded to the next print zone.
-line2=$(sed -n 2p "$settings" | tr -d '\r')
-data=$home/.local/share/qsrlink
-pattern="^$data/qsr540\\.csv, +$data/qsr540\\.txt\$"
-[[ $line2 =~ $pattern ]] || fail "file-name line: $line2"
-[[ $(wc -l <"$settings") -eq 3 ]] || fail "settings file has $(wc -l <"$settings") lines"
-# It has no command-line options and no way to be asked to end: end it here.
-stop
-after=$(listing)
-[[ $before == "$after" ]] || fail "written under the prefix: $(diff <(echo "$before") <(echo "$after"))"
-echo "PASS: installed into $prefix; settings in the per-user folder, nothing written under the prefix"
+# Installed into another prefix, it is a copy like any other and keeps its files beside
+# itself, also when started through its bin/ link.
+start_program "$prefix/bin/qsrlink" "$program_dir"
+[[ ! -e $per_user ]] || fail "a copy wrote into the per-user folder"
+echo "PASS: installed into $prefix; settings in the per-user folder at $configured, beside the program elsewhere"
