@@ -1,8 +1,11 @@
+#include "TestFiles.h"
 #include "monitor/LogRecord.h"
 #include "monitor/TickSchedule.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -78,6 +81,87 @@ private Q_SLOTS:
         QVERIFY2(error.contains(path), qPrintable(error));
     }
 
+    // A disk that fills up after `room` bytes: the record is whole or absent, the reason is
+    // the system's, and once there is room again the next record starts a line of its own.
+    void appendsAWholeRecordOrNothing_data()
+    {
+        QTest::addColumn<qint64>("room");
+        QTest::newRow("no room") << qint64(0);
+        QTest::newRow("room for a fragment") << qint64(7);
+        QTest::newRow("all but the line end") << qint64(27);
+    }
+    void appendsAWholeRecordOrNothing()
+    {
+        QFETCH(qint64, room);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("qsr540.csv"));
+        const QByteArray first = "\"20261209\",\"235958\",\"12.345\"\r\n";
+        const QByteArray second = "\"20261209\",\"235959\",\"12.346\"\r\n";
+        QString error;
+        QVERIFY(LogRecord::append(path, first, &error));
+        qint64 left = room;
+        int writes = 0;
+        const LogRecord::Write fillingDisk = [&](QFile &file, const QByteArray &bytes) -> qint64 {
+            ++writes;
+            const qint64 n = std::min<qint64>(left, bytes.size());
+            left -= n;
+            return n == 0 ? -1 : file.write(bytes.left(n));
+        };
+        QVERIFY(!LogRecord::append(path, second, &error, fillingDisk));
+        QVERIFY2(error.startsWith(path + QStringLiteral(": ")), qPrintable(error));
+        QVERIFY2(!error.contains(QStringLiteral("Unknown error")), qPrintable(error));
+        QCOMPARE(fileBytes(path), first);
+        QVERIFY(writes <= 2);
+
+        QVERIFY(LogRecord::append(path, second, &error));
+        QCOMPARE(fileBytes(path), first + second);
+    }
+
+    // A line torn by a power loss is closed before the next record.
+    void startsARecordOnALineOfItsOwn()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("torn.csv"));
+        QFile torn(path);
+        QVERIFY(torn.open(QIODevice::WriteOnly));
+        torn.write("\"202612");
+        torn.close();
+        QString error;
+        QVERIFY(LogRecord::append(path, "\"20261210\",\"000000\",\"1\"\r\n", &error));
+        QCOMPARE(fileBytes(path), QByteArray("\"202612\r\n\"20261210\",\"000000\",\"1\"\r\n"));
+    }
+
+    // The same on a real file system that is full, where the system can make one (root).
+    void aFullDiskLeavesNoFragment()
+    {
+#ifdef Q_OS_LINUX
+        QTemporaryDir dir;
+        const QString mount = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mount));
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=8k"), QStringLiteral("tmpfs"), mount}) != 0)
+            QSKIP("cannot mount a small file system here (not root)");
+        const auto unmount = qScopeGuard([&] {
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mount});
+        });
+        const QString path = mount + QStringLiteral("/qsr540.csv");
+        const QByteArray record = "\"20261209\",\"235958\",\"12.345\"\r\n";
+        QString error;
+        int appended = 0;
+        while (LogRecord::append(path, record, &error))
+            QVERIFY(++appended < 10000);
+        QVERIFY2(error.contains(QStringLiteral("No space left on device")), qPrintable(error));
+        const QByteArray bytes = fileBytes(path);
+        QCOMPARE(bytes.size(), appended * record.size());
+        QVERIFY(bytes.endsWith("\r\n"));
+        QVERIFY(!LogRecord::append(path, record, &error)); // still full: still nothing torn
+        QCOMPARE(fileBytes(path).size(), bytes.size());
+#else
+        QSKIP("Linux only");
+#endif
+    }
+
     void schedulesTicksWithoutDrift()
     {
         TickSchedule s;
@@ -108,6 +192,32 @@ private Q_SLOTS:
         s.startAligned(ms(click), ms(1000), ms(500));
         QCOMPARE(s.nextDue(), ms(first));
         QVERIFY(s.nextDue() >= ms(click + 1000)); // never earlier than one interval
+    }
+
+    // The wall clock is set while ticks run on the monotonic one: the next tick moves to the
+    // new mid-second by the shorter way, never by a whole interval.
+    void realignsToAWallClockThatWasSet_data()
+    {
+        QTest::addColumn<qint64>("step"); // how far the wall clock moved, in ms
+        QTest::addColumn<qint64>("move"); // how far the next tick moves
+        QTest::newRow("back 1 h") << qint64(-3'600'000) << qint64(0);
+        QTest::newRow("forward 2 h 0.3 s") << qint64(7'200'300) << qint64(-300);
+        QTest::newRow("back 1 h 0.3 s") << qint64(-3'600'300) << qint64(300);
+        QTest::newRow("forward 0.6 s") << qint64(600) << qint64(400);
+        QTest::newRow("a slew of 2 ms") << qint64(2) << qint64(-2);
+    }
+    void realignsToAWallClockThatWasSet()
+    {
+        QFETCH(qint64, step);
+        QFETCH(qint64, move);
+        const ms offset(1'765'000'000'000); // the wall clock against the monotonic one
+        TickSchedule s;
+        s.startAligned(ms(5'000), ms(1000), ms(500), offset);
+        QCOMPARE((s.nextDue() + offset).count() % 1000, 500);
+        const ms before = s.nextDue();
+        s.realign(ms(500), offset + ms(step));
+        QCOMPARE(s.nextDue() - before, ms(move));
+        QCOMPARE((s.nextDue() + offset + ms(step)).count() % 1000, 500);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "FakeSerialDevice.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "monitor/LogRecord.h"
 #include "monitor/Monitor.h"
 #include "monitor/SleepInhibitor.h"
 #include "serial/SerialDevice.h"
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace std::chrono_literals;
 
@@ -51,6 +53,26 @@ public:
 private:
     mutable QDateTime m_next;
     std::chrono::milliseconds m_step;
+};
+
+// The wall clock as the system has it, set forward or back by `offset` milliseconds.
+class SettableClock final : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime().addMSecs(offset); }
+    qint64 offset = 0;
+};
+
+// An instrument on a fake line that answers every "R" at once, unless the line is down.
+class AnsweringDevice final : public FakeSerialDevice {
+public:
+    bool write(const QByteArray &bytes) override
+    {
+        if (!FakeSerialDevice::write(bytes))
+            return false;
+        if (bytes == "R")
+            QTimer::singleShot(0, this, [this] { inject("12.345\r"); });
+        return true;
+    }
 };
 
 // Counts what the monitor asks of the system; refuses when told to.
@@ -270,6 +292,116 @@ private Q_SLOTS:
         }
         QVERIFY(events[0].contains("\"no reply\""));
         QVERIFY(events[2].contains("port not opened"));
+    }
+
+    // The wall clock set back and forward while logging at 1 s: one record per interval all
+    // the same (none lost, none doubled), each stamped with the clock as it reads then.
+    void aClockStepNeitherLosesNorDoublesARecord()
+    {
+        QTemporaryDir dir;
+        SerialLines lines(ProgramFolder::at(dir.path()),
+                          [] { return std::make_unique<AnsweringDevice>(); });
+        SerialPort port(lines);
+        SettableClock clock;
+        Monitor monitor(port, clock);
+        monitor.setUnattended({true, true, false});
+        const QString log = dir.filePath("steps.csv");
+        QElapsedTimer since;
+        since.start();
+        QList<qint64> tickAt;
+        QList<QByteArray> stamps; // the clock as the test reads it at each record
+        connect(&monitor, &Monitor::recordStarted, this, [&] {
+            tickAt << since.elapsed();
+            stamps << LogRecord::format(clock.now(), {}).left(19);
+        });
+        monitor.startPolling(200ms);
+        QTRY_VERIFY(!monitor.lastReply().isEmpty());
+        QVERIFY(monitor.startLogging(1s, log));
+        // Steps that move the clock's second as well: the old mid-second is lost either way.
+        for (const qint64 step : {-3'599'700, 7'200'800, -3'600'000}) {
+            const qsizetype n = tickAt.size();
+            QTRY_VERIFY_WITH_TIMEOUT(tickAt.size() > n, 3000);
+            QTest::qWait(200);
+            clock.offset += step;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(tickAt.size() >= 5, 3000);
+        monitor.stopPolling();
+        for (qsizetype i = 1; i < tickAt.size(); ++i) {
+            const qint64 gap = tickAt[i] - tickAt[i - 1];
+            QVERIFY2(gap > 500 && gap < 1500, qPrintable(QString::number(gap)));
+        }
+        const QList<QByteArray> records = fileLines(log);
+        QCOMPARE(records.size(), tickAt.size());
+        for (qsizetype i = 0; i < records.size(); ++i)
+            QVERIFY2(records[i].startsWith(stamps[i]), records[i].constData());
+    }
+
+    // Polling through errors: no record before the first reply, none while the instrument
+    // is lost; logging started while it is lost says so first in the event file.
+    void logsNothingWithoutAReadingBehindIt()
+    {
+        QTemporaryDir dir;
+        AnsweringDevice *device = nullptr;
+        SerialLines lines(ProgramFolder::at(dir.path()), [&] {
+            auto d = std::make_unique<AnsweringDevice>();
+            device = d.get();
+            return d;
+        });
+        SerialPort port(lines);
+        Clock clock;
+        Monitor monitor(port, clock);
+        monitor.setUnattended({true, true, false});
+        const QString log = dir.filePath("slow.csv");
+        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        QSignalSpy ticks(&monitor, &Monitor::recordStarted);
+        monitor.startPolling(500ms);
+        QVERIFY(monitor.startLogging(50ms, log));
+        QVERIFY(replies.wait(2000));
+        QCOMPARE(ticks.size(), 0); // nine ticks went by before the first reply
+        QTRY_VERIFY(fileLines(log).size() >= 2);
+        for (const QByteArray &line : fileLines(log))
+            QVERIFY2(line.endsWith("\"12.345\"\r"), line.constData());
+        monitor.stopPolling();
+
+        device->failOpen = true;
+        QSignalSpy lost(&monitor, &Monitor::instrumentLost);
+        monitor.startPolling(100ms);
+        QVERIFY(lost.wait(2000));
+        const QString lateLog = dir.filePath("late.csv");
+        QVERIFY(monitor.startLogging(50ms, lateLog));
+        QTest::qWait(200);
+        QVERIFY(!QFileInfo::exists(lateLog));
+        device->failOpen = false;
+        QTRY_VERIFY(fileLines(lateLog).size() >= 1);
+        monitor.stopPolling();
+        const QList<QByteArray> events = fileLines(dir.filePath("late.events.csv"));
+        QCOMPARE(events.size(), 2);
+        QVERIFY2(events[0].contains("\"lost\",\"port not opened"), events[0].constData());
+        QVERIFY(events[1].contains("\"back\""));
+    }
+
+    // One writer per log file, by whatever name it is given; free again when logging stops.
+    void refusesASecondWriterOfALogFile()
+    {
+        QTemporaryDir dir;
+        SerialLines lines(ProgramFolder::at(dir.path()),
+                          [] { return std::make_unique<AnsweringDevice>(); });
+        SerialPort port(lines);
+        Clock clock;
+        Monitor first(port, clock), second(port, clock);
+        const QString log = dir.filePath("line.csv");
+        QVERIFY(QFile::link(dir.path(), dir.filePath("alias")));
+        first.startPolling(1h);
+        second.startPolling(1h);
+        QVERIFY(first.startLogging(1s, log));
+        ProcessClaim::Holder holder;
+        QVERIFY(!second.startLogging(1s, dir.filePath("alias/line.csv"), &holder));
+        QCOMPARE(holder.pid, QCoreApplication::applicationPid());
+        QVERIFY(!second.isLogging());
+        QVERIFY(second.startLogging(1s, dir.filePath("other.csv")));
+        first.stopLogging();
+        second.stopLogging();
+        QVERIFY(second.startLogging(1s, log));
     }
 
     // A file per day: the record of 23:59:59 in the old day's file, that of 00:00:00 in the
