@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QUrl>
 
 namespace LoggerOptions {
@@ -18,6 +19,61 @@ namespace {
 struct Failed {
     QString what;
 };
+
+// No option has a use for a control character, and a NUL would cut a path short where
+// it reaches the system.
+std::optional<QChar> controlIn(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return c;
+    }
+    return std::nullopt;
+}
+
+QString named(QChar control)
+{
+    return QStringLiteral("the control character U+%1")
+        .arg(QString::number(control.unicode(), 16).toUpper().rightJustified(4, u'0'));
+}
+
+// Bytes that are no UTF-8 would come out changed (as U+FFFD), and so would name another
+// file or send another password.
+std::optional<QString> strictUtf8(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
+}
+
+// A path as the system will get it. U+FFFD is what decoding the arguments left of bytes
+// the locale's encoding could not read: the file it names is not the one meant.
+void checkPath(const QString &what, const QString &path)
+{
+    if (const auto c = controlIn(path))
+        throw Failed{QStringLiteral("%1: the path holds %2").arg(what, named(*c))};
+    if (path.contains(QChar::ReplacementCharacter) ||
+        QFile::decodeName(QFile::encodeName(path)) != path)
+        throw Failed{QStringLiteral("%1: the path \"%2\" is not valid in the system's encoding")
+                         .arg(what, path)};
+}
+
+// Values of the command line: the config file's have been checked line by line already.
+void checkValues(const QCommandLineParser &p)
+{
+    for (const QString &name : p.optionNames()) {
+        for (const QString &value : p.values(name)) {
+            if (const auto c = controlIn(value))
+                throw Failed{QStringLiteral("--%1: the value holds %2").arg(name, named(*c))};
+        }
+    }
+    for (const char *path : {"device", "log", "settings", "mqtt-cafile", "mqtt-password-file"}) {
+        for (const QString &value : p.values(QLatin1String(path)))
+            checkPath(QStringLiteral("--") + QLatin1String(path), value);
+    }
+}
 
 QString lastValue(const QCommandLineParser &p, const QString &name)
 {
@@ -69,6 +125,7 @@ void applySettingsFile(const QString &path, LoggerConfig &c)
     c.linkFolder = QFileInfo(path).absolutePath();
     c.baud = settings->baud;
     c.logPath = settings->fom1file;
+    checkPath(QStringLiteral("the log path of the settings file %1").arg(path), c.logPath);
 }
 
 LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
@@ -118,7 +175,12 @@ LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
         secret = secret.left(secret.indexOf('\n') < 0 ? secret.size() : secret.indexOf('\n'));
         if (secret.endsWith('\r'))
             secret.chop(1);
-        m.password = QString::fromUtf8(secret);
+        const auto password = strictUtf8(secret);
+        if (!password || secret.contains('\0'))
+            throw Failed{QStringLiteral("the password file %1: the password holds a NUL or "
+                                        "bytes that are not UTF-8, and would be sent changed")
+                             .arg(file)};
+        m.password = *password;
     }
     if (p.isSet(QStringLiteral("mqtt-queue"))) {
         const QString q = lastValue(p, QStringLiteral("mqtt-queue"));
@@ -134,6 +196,7 @@ LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
 
 LoggerConfig configFrom(const QCommandLineParser &p, const Environment &env)
 {
+    checkValues(p);
     LoggerConfig c;
     if (p.isSet(QStringLiteral("settings")))
         applySettingsFile(lastValue(p, QStringLiteral("settings")), c);
@@ -232,22 +295,36 @@ std::optional<QStringList> configArguments(const QByteArray &text, QString *erro
 {
     QStringList args;
     int number = 0;
+    const auto failed = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("line %1%2").arg(number).arg(why);
+        return std::nullopt;
+    };
     for (const QByteArray &raw : text.split('\n')) {
         ++number;
-        const QString line = QString::fromUtf8(raw).trimmed();
+        const auto decoded = strictUtf8(raw);
+        const QString line = decoded.value_or(QString::fromUtf8(raw)).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
-            continue;
+            continue; // a comment may be in any encoding
         const qsizetype eq = line.indexOf(u'=');
         const QString name = (eq < 0 ? line : line.left(eq)).trimmed();
-        if (name.isEmpty() || name.startsWith(u'-') || name.contains(u' ') || name == "config") {
-            if (error)
-                *error =
-                    QStringLiteral("line %1 is not \"name = value\": %2").arg(number).arg(line);
-            return std::nullopt;
+        const QString value = eq < 0 ? QString() : line.mid(eq + 1).trimmed();
+        const auto control = controlIn(line);
+        if (name.isEmpty() || name.startsWith(u'-') || name.contains(u' ') || name == "config" ||
+            controlIn(name) || name.contains(QChar::ReplacementCharacter)) {
+            if (control)
+                return failed(QStringLiteral(" holds %1").arg(named(*control)));
+            if (!decoded)
+                return failed(QStringLiteral(" is not valid UTF-8"));
+            return failed(QStringLiteral(" is not \"name = value\": %1").arg(line));
         }
+        if (control)
+            return failed(QStringLiteral(": the value of %1 holds %2").arg(name, named(*control)));
+        if (!decoded)
+            return failed(QStringLiteral(": the value of %1 is not valid UTF-8").arg(name));
         args << QStringLiteral("--") + name;
         if (eq >= 0)
-            args << line.mid(eq + 1).trimmed();
+            args << value;
     }
     return args;
 }
@@ -266,6 +343,7 @@ Parsed parse(const QStringList &arguments, const Environment &env)
                 file = arguments[i].mid(9);
             else
                 continue;
+            checkPath(QStringLiteral("--config"), file);
             QString why;
             const auto args = configArguments(readSmall(file, QStringLiteral("config file")), &why);
             if (!args)

@@ -59,12 +59,14 @@ struct Environment {
 };
 
 // Reads the arguments (argv without the program name). Opens nothing but the files the
-// options name for reading: --config, --settings and the password file.
+// options name for reading: --config, --settings and the password file. A value holding a
+// control character, and a path the system's encoding cannot carry unchanged, are errors.
 Parsed parse(const QStringList &arguments, const Environment &env = {});
 
 // The arguments a --config file stands for: one option per line, "name = value" or "name"
 // for a switch, names as on the command line without the dashes; blank lines and lines
-// starting with '#' are skipped. Empty with an error when a line is not of that form.
+// starting with '#' are skipped. Empty with an error naming the line (and the option) when
+// a line is not of that form, holds a control character or is not valid UTF-8.
 std::optional<QStringList> configArguments(const QByteArray &text, QString *error);
 
 } // namespace LoggerOptions

@@ -1,7 +1,9 @@
 #include "logger/LoggerConfig.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -107,6 +109,64 @@ private Q_SLOTS:
         QVERIFY(p.text.contains("damaged"));
     }
 
+    void refusesValuesThatWouldNameAnotherFile_data()
+    {
+        QTest::addColumn<QByteArray>("config"); // none: the command line alone
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("said");
+        const QByteArray nul("\0", 1);
+        const QStringList mqtt{"--mqtt", "mqtt://h/p", "--mqtt-user", "u"};
+        QTest::newRow("NUL in device")
+            << "# line 3\ndevice = /dev/ttyUSB0" + nul + "junk\n"
+            << QStringList() << QStringList{"line 2", "device", "U+0000"};
+        QTest::newRow("NUL in log") << "poll = 2\nlog = /var/lib/a" + nul + ".csv\n"
+                                    << QStringList() << QStringList{"line 2", "log", "U+0000"};
+        QTest::newRow("NUL in password file name")
+            << "mqtt-password-file = pw" + nul + "x\n"
+            << mqtt << QStringList{"line 1", "mqtt-password-file", "U+0000"};
+        QTest::newRow("escape in user") << QByteArray("mqtt-user = \x1b[2J\n") << mqtt
+                                        << QStringList{"line 1", "mqtt-user", "U+001B"};
+        QTest::newRow("Latin-1 in log") << QByteArray("\nlog = /var/lib/m\xe4rz.csv\n")
+                                        << QStringList() << QStringList{"line 2", "log", "UTF-8"};
+        QTest::newRow("cut UTF-8 in device") << QByteArray("device = /dev/tty\xc3\r\n")
+                                             << QStringList() << QStringList{"line 1", "device"};
+        QTest::newRow("undecodable device argument")
+            << QByteArray() << QStringList{"--device", QString::fromUtf8("/dev/tty\xff")}
+            << QStringList{"--device", "encoding"};
+        QTest::newRow("control in log argument")
+            << QByteArray() << QStringList{"--log", "a\x01.csv"} << QStringList{"--log", "U+0001"};
+        QTest::newRow("NUL in password")
+            << QByteArray() << mqtt + QStringList{"--mqtt-password-file", "secret"}
+            << QStringList{"password file", "NUL"};
+        QTest::newRow("NUL in settings file log path")
+            << QByteArray() << QStringList{"--settings", "540comm.st"}
+            << QStringList{"settings file", "U+0000"};
+    }
+
+    // Each would open or create a file other than the one meant: refused, naming where.
+    void refusesValuesThatWouldNameAnotherFile()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, said);
+        QTemporaryDir dir;
+        const auto back = qScopeGuard([was = QDir::currentPath()] { QDir::setCurrent(was); });
+        QVERIFY(QDir::setCurrent(dir.path()));
+        write("secret", QByteArray("pass\0word\n", 10));
+        write("540comm.st",
+              QByteArray("0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1,9600\r\n/a\0.csv,x\r\n", 48));
+        if (!config.isEmpty()) {
+            write("x.conf", config);
+            args << "--config"
+                 << "x.conf";
+        }
+        const auto p = LoggerOptions::parse(args);
+        QCOMPARE(p.outcome, Outcome::Error);
+        for (const QString &part : said)
+            QVERIFY2(p.text.contains(part), qPrintable(p.text));
+        QVERIFY2(!p.text.contains(QChar(0)), qPrintable(p.text));
+    }
+
     // A service's config file: the command line's options follow it and win.
     void readsAConfigFile()
     {
@@ -136,6 +196,14 @@ private Q_SLOTS:
         QVERIFY(p.config.mqtt->tls);
         QCOMPARE(p.config.mqtt->prefix, QString("plant/line3/qsr540"));
         QCOMPARE(p.config.mqtt->password, QString("s3cret"));
+
+        // Values are UTF-8, comments anything; CR LF line ends are fine.
+        const QString log = dir.filePath(QString::fromUtf8("ログ.csv"));
+        write(conf, "# Ger\xe4t der Linie 3\r\nlog = " + log.toUtf8() + "\r\ndaily\r\n");
+        const auto utf8 = LoggerOptions::parse({"--config", conf});
+        QCOMPARE(utf8.outcome, Outcome::Run);
+        QCOMPARE(utf8.config.logPath, log);
+        QVERIFY(utf8.config.daily);
 
         write(conf, "--poll 5\n");
         const auto bad = LoggerOptions::parse({"--config", conf});

@@ -5,6 +5,7 @@
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -140,6 +141,16 @@ private Q_SLOTS:
         QVERIFY(bad.errors().contains("--poll"));
         QVERIFY(bad.errors().contains("--help"));
         QVERIFY(!QFileInfo::exists(log));
+
+        // A NUL in a config value ends it before anything is opened.
+        const QString conf = folder.path() + "/nul.conf";
+        QVERIFY(writeBytes(conf, "log = " + log.toUtf8() + "\ndevice = " +
+                                     folder.portPath(1).toUtf8() + QByteArray("\0x", 2)));
+        const QStringList files = QDir(folder.path()).entryList();
+        LoggerProcess nul({"--config", conf});
+        QVERIFY2(nul.waitForExit(3000, 2), nul.errors().constData());
+        QVERIFY2(nul.errors().contains("line 2: the value of device"), nul.errors().constData());
+        QCOMPARE(QDir(folder.path()).entryList(), files);
 
         LoggerProcess first({"--device", folder.portPath(1)});
         QVERIFY(first.waitForReadings(1, 8000));
