@@ -48,8 +48,10 @@ QString ProcessClaim::Holder::describe() const
 QString ProcessClaim::defaultFolder()
 {
     const QString own = qEnvironmentVariable("QSRLINK_LOCK_DIR");
-    if (!own.isEmpty())
+    if (!own.isEmpty()) {
+        QDir().mkpath(own);
         return own;
+    }
     static const QString folder = [] {
         const QString shared = QStringLiteral("/run/lock");
         const QFileInfo info(shared);

@@ -2,11 +2,13 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "monitor/LogRecord.h"
+#include "serial/DeviceClaim.h"
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTest>
@@ -177,6 +179,68 @@ private Q_SLOTS:
         first.signal(SIGTERM);
         QVERIFY(first.waitForExit(4000, 0));
         QCOMPARE(bad.process().readAllStandardOutput(), QByteArray());
+    }
+
+    // The claim follows the node the link leads to: when the link comes to lead to another
+    // instrument (an adapter back under another name), the old node is anyone's again and
+    // the new one the logger's, named when a second logger on the link is refused.
+    void theClaimFollowsTheNodeItOpens()
+    {
+        ProgramFolderFixture folder;
+        SimProcess a(folder.portPath(1), {"--value", "1.000\r"});
+        SimProcess b(folder.portPath(2), {"--value", "2.000\r"});
+        QVERIFY2(a.isReady() && b.isReady(), qPrintable(a.errorString() + b.errorString()));
+        const QString link = folder.path() + "/line";
+        QVERIFY(QFile::link(a.terminalPath(), link));
+        LoggerProcess logger({"--device", link});
+        QVERIFY(logger.waitForReadings(1, 8000));
+        QCOMPARE(DeviceClaim::otherHolder(a.terminalPath()).pid, logger.pid());
+
+        QVERIFY(QFile::remove(link) && QFile::link(b.terminalPath(), link));
+        QTRY_VERIFY_WITH_TIMEOUT(logger.readings().last().endsWith(" 2.000"), 5000);
+        QCOMPARE(DeviceClaim::otherHolder(a.terminalPath()).pid, 0);
+        QCOMPARE(DeviceClaim::otherHolder(b.terminalPath()).pid, logger.pid());
+
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
+        port.setDevice(a.terminalPath());
+        std::optional<CycleResult> result;
+        QVERIFY(
+            port.startCycle({{"R", true}}, {}, this, [&](const CycleResult &r) { result = r; }));
+        QTRY_VERIFY(result.has_value());
+        QCOMPARE(result->status, CycleStatus::Ok);
+
+        LoggerProcess second({"--device", link});
+        QVERIFY(second.waitForExit(3000, 1));
+        QVERIFY2(
+            second.errors().contains("(" + b.terminalPath().toUtf8() + ") is logged already") &&
+                second.errors().contains(QByteArray::number(logger.pid())),
+            second.errors().constData());
+        logger.signal(SIGTERM);
+        QVERIFY(logger.waitForExit(4000, 0));
+    }
+
+    // Two loggers given one log file (a config copied without a change): the second is
+    // refused, names the first and writes nothing; the first's records stay its own.
+    void refusesASecondWriterOfTheLog()
+    {
+        ProgramFolderFixture folder;
+        SimProcess a(folder.portPath(1), {"--value", "1.000\r"});
+        SimProcess b(folder.portPath(2), {"--value", "2.000\r"});
+        QVERIFY2(a.isReady() && b.isReady(), qPrintable(a.errorString() + b.errorString()));
+        const QString log = folder.path() + "/line.csv";
+        LoggerProcess first({"--device", a.linkPath(), "--log", log, "--quiet"});
+        QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 1, 8000);
+        LoggerProcess second({"--device", b.linkPath(), "--log", log});
+        QVERIFY(second.waitForExit(3000, 1));
+        QVERIFY2(second.errors().contains("is written already, by qsrlink-logger, process " +
+                                          QByteArray::number(first.pid())),
+                 second.errors().constData());
+        QVERIFY(!b.receivedBytes().contains('R'));
+        first.signal(SIGTERM);
+        QVERIFY(first.waitForExit(4000, 0));
+        int records = 0;
+        QVERIFY(recordsAsTheWindowWrites(log, "1.000\r", &records));
     }
 };
 

@@ -30,6 +30,7 @@ private Q_SLOTS:
     void aSilentInstrumentGivesOneMessageAndTheIdleState();
     void aMissingPortIsHandledLikeATimeout();
     void aLogFileThatCannotBeWrittenStopsLoggingWithAMessage();
+    void aLogFileWrittenByAnotherIsNotStarted();
     void chosenLogFileGetsCsvAppendedCaseSensitively_data();
     void chosenLogFileGetsCsvAppendedCaseSensitively();
     void cancellingTheLogDialogChangesNothing();
@@ -187,6 +188,33 @@ void TestPolling::aLogFileThatCannotBeWrittenStopsLoggingWithAMessage()
     QCOMPARE(text(w.get(), "Command2"), QStringLiteral("stert save"));
     QCOMPARE(text(w.get(), "Label4"), QString());
     QCOMPARE(text(w.get(), "Command1"), QStringLiteral("stop comm")); // polling goes on
+    click(w.get(), "Command1");
+}
+
+void TestPolling::aLogFileWrittenByAnotherIsNotStarted()
+{
+    PollingFixture p({"--value", "2.000"});
+    QVERIFY2(p.sim->isReady(), qPrintable(p.sim->errorString()));
+    auto w = p.window(Language::Japanese);
+    QVERIFY(w);
+    const QString log = p.fx.session.settings().fom1file;
+    Clock clock;
+    Monitor other(*w->mainPort(), clock); // another writer of the same file
+    other.startPolling(1h);
+    QVERIFY(other.startLogging(1h, log));
+    click(w.get(), "Command1");
+    click(w.get(), "Command2");
+    QCOMPARE(p.fx.prompts.messages.size(), 1);
+    QCOMPARE(
+        p.fx.prompts.messages[0].text,
+        QStringLiteral("ログファイルは他のプログラムが書き込み中です。保存を開始しませんでした。"));
+    QVERIFY(p.fx.prompts.messages[0].detail.startsWith(log));
+    QVERIFY(p.fx.prompts.messages[0].detail.contains(
+        QString::number(QCoreApplication::applicationPid())));
+    QCOMPARE(text(w.get(), "Command2"), QStringLiteral("保存スタート"));
+    other.stopPolling();
+    click(w.get(), "Command2");
+    QCOMPARE(text(w.get(), "Command2"), QStringLiteral("保存終了"));
     click(w.get(), "Command1");
 }
 
