@@ -43,8 +43,8 @@ Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &cloc
         if (m_publisher)
             m_publisher->publishEvent(at, "back", QString());
     });
-    connect(&m_monitor, &Monitor::logFailed, this, [this](const QString &path, const QString &why) {
-        say("cannot write " + path.toLocal8Bit() + ": " + why.toLocal8Bit());
+    connect(&m_monitor, &Monitor::logFailed, this, [this](const QString &, const QString &why) {
+        say("cannot write " + why.toLocal8Bit()); // the reason names the file
         m_status = failed;
         stop();
     });
