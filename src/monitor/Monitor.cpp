@@ -106,6 +106,7 @@ bool Monitor::startLogging(ms interval, const QString &path, ProcessClaim::Holde
 {
     if (!m_polling)
         return false;
+    stopLogging(); // a restart claims the file anew
     auto claim = std::make_unique<ProcessClaim>(ProcessClaim::lockPath(logClaimPrefix, path));
     ProcessClaim::Holder other;
     if (!claim->take(&other, nullptr)) {
@@ -118,7 +119,6 @@ bool Monitor::startLogging(ms interval, const QString &path, ProcessClaim::Holde
     }
     m_logClaim = std::move(claim);
     m_logging = true;
-    m_logInterval = interval;
     m_logPath = path;
     // Ticks run on the monotonic clock, so that a wall clock that is set neither loses nor
     // doubles an interval. Whole-second intervals are placed mid-second on the wall clock;

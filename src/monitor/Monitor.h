@@ -115,7 +115,6 @@ private:
     QTimer m_logTimer;
     TickSchedule m_pollSchedule;
     TickSchedule m_logSchedule;
-    ms m_logInterval{1000};
     QString m_logPath;
     QByteArray m_lastReply;
     bool m_polling = false;
