@@ -178,18 +178,29 @@ qint64 openHolder(const QString &device, const ProbeEnvironment &env)
     return 0;
 }
 
-void gatherGroup(PortFacts &f, const struct stat &st, const ProbeEnvironment &env)
+QString groupName(uint gid)
+{
+    const group *gr = ::getgrgid(gid);
+    return gr ? QString::fromLocal8Bit(gr->gr_name) : QString();
+}
+
+void gatherGroup(PortFacts &f, const QString &device, const struct stat &st,
+                 const ProbeEnvironment &env)
 {
     const mode_t groupReadWrite = S_IRGRP | S_IWGRP;
+    const DeviceGroup owner =
+        env.deviceGroup ? env.deviceGroup(device)
+                        : DeviceGroup{st.st_gid, (st.st_mode & groupReadWrite) == groupReadWrite};
     // Nobody should be told to join root's group.
-    const group *gr = st.st_gid == 0 ? nullptr : ::getgrgid(st.st_gid);
-    if (!gr || (st.st_mode & groupReadWrite) != groupReadWrite)
+    if (owner.gid == 0 || !owner.mayReadWrite)
         return;
-    f.group = QString::fromLocal8Bit(gr->gr_name);
+    f.group = env.groupName ? env.groupName(owner.gid) : groupName(owner.gid);
+    if (f.group.isEmpty())
+        return;
     f.user = userName();
-    f.groupListed = (env.listedGroups ? env.listedGroups() : listedGroups()).contains(st.st_gid);
+    f.groupListed = (env.listedGroups ? env.listedGroups() : listedGroups()).contains(owner.gid);
     f.groupInSession =
-        (env.sessionGroups ? env.sessionGroups() : sessionGroups()).contains(st.st_gid);
+        (env.sessionGroups ? env.sessionGroups() : sessionGroups()).contains(owner.gid);
 }
 
 } // namespace
@@ -219,7 +230,7 @@ PortFacts gather(const QString &path, const ProbeEnvironment &env)
                          ? env.mayReadWrite(device)
                          : ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
     if (!f.mayReadWrite) {
-        gatherGroup(f, st, env);
+        gatherGroup(f, device, st, env);
         return f;
     }
     f.lockDirectory = env.lockDirectories.value(0);

@@ -31,6 +31,12 @@ struct PortFacts {
     QString holderProgram{};
 };
 
+// The group that owns a device, and whether it may read and write the device.
+struct DeviceGroup {
+    uint gid = 0;
+    bool mayReadWrite = false;
+};
+
 // Where gather() looks; tests replace parts to act out what they cannot produce.
 struct ProbeEnvironment {
     // The serial port library's lock directories, in its order.
@@ -45,6 +51,10 @@ struct ProbeEnvironment {
     // The groups the user database gives the user, and those this process has; the
     // system's when empty.
     std::function<QList<uint>()> listedGroups, sessionGroups;
+    // A device's group (only root may give a device another one) and a group's name; the
+    // system's when empty.
+    std::function<DeviceGroup(const QString &device)> deviceGroup;
+    std::function<QString(uint gid)> groupName;
 
     static QStringList defaultLockDirectories();
 };

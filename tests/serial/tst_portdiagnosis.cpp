@@ -5,13 +5,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace PortDiagnosis;
 using Cause = PortProblem::Cause;
 Q_DECLARE_METATYPE(PortFacts)
+Q_DECLARE_METATYPE(DeviceGroup)
 
 class TestPortDiagnosis : public QObject {
     Q_OBJECT
@@ -21,6 +20,7 @@ private Q_SLOTS:
     void tellsWhatThePathIs();
     void namesTheProgramThatHoldsTheDevice_data();
     void namesTheProgramThatHoldsTheDevice();
+    void namesTheGroupTheUserLacks_data();
     void namesTheGroupTheUserLacks();
 };
 
@@ -137,25 +137,58 @@ void TestPortDiagnosis::namesTheProgramThatHoldsTheDevice()
     QCOMPARE(open.program, QStringLiteral("qsr540-sim"));
 }
 
+void TestPortDiagnosis::namesTheGroupTheUserLacks_data()
+{
+    QTest::addColumn<DeviceGroup>("owner");
+    QTest::addColumn<QList<uint>>("listed");
+    QTest::addColumn<QList<uint>>("session");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<bool>("loginPending");
+    // Group 20 is dialout, 21 has no name, 0 is root's.
+    const QList<uint> none, dialout{20}, others{4, 24};
+    const QString hint = QStringLiteral("dialout");
+    QTest::newRow("not in the group") << DeviceGroup{20, true} << others << others << hint << false;
+    QTest::newRow("added, session older")
+        << DeviceGroup{20, true} << dialout << none << hint << true;
+    QTest::newRow("in the session already")
+        << DeviceGroup{20, true} << dialout << dialout << QString() << false;
+    QTest::newRow("group may not read (a terminal's)")
+        << DeviceGroup{20, false} << none << none << QString() << false;
+    QTest::newRow("root's group") << DeviceGroup{0, true} << none << none << QString() << false;
+    QTest::newRow("group without a name")
+        << DeviceGroup{21, true} << none << none << QString() << false;
+}
+
 void TestPortDiagnosis::namesTheGroupTheUserLacks()
 {
+    QFETCH(DeviceGroup, owner);
+    QFETCH(QList<uint>, listed);
+    QFETCH(QList<uint>, session);
+    QFETCH(QString, group);
+    QFETCH(bool, loginPending);
+    // A link to a character device this user may not open, whose group the test chooses.
     QTemporaryDir dir;
-    SimProcess sim(dir.filePath("COM1"));
-    QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-    // The usual serial device: group dialout, which may read and write it.
-    const group *dialout = ::getgrnam("dialout");
-    const QByteArray device = sim.terminalPath().toLocal8Bit();
-    if (!dialout || ::chown(device, uid_t(-1), dialout->gr_gid) != 0 || ::chmod(device, 0660))
-        QSKIP("the test's terminal cannot be given to group dialout (needs root)");
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath("COM1")));
     ProbeEnvironment env;
     env.mayReadWrite = [](const QString &) { return false; };
-    env.listedGroups = [&] { return QList<uint>{dialout->gr_gid}; };
-    env.sessionGroups = [] { return QList<uint>{}; };
-    const PortProblem p = diagnose(sim.linkPath(), env);
+    QStringList asked;
+    env.deviceGroup = [&](const QString &device) {
+        asked.append(device);
+        return owner;
+    };
+    env.groupName = [](uint gid) {
+        return gid == 20  ? QStringLiteral("dialout")
+               : gid == 0 ? QStringLiteral("root")
+                          : QString();
+    };
+    env.listedGroups = [&] { return listed; };
+    env.sessionGroups = [&] { return session; };
+    const PortProblem p = diagnose(dir.filePath("COM1"), env);
+    QCOMPARE(asked, QStringList{"/dev/null"});
     QCOMPARE(p.cause, Cause::PermissionDenied);
-    QCOMPARE(p.group, QStringLiteral("dialout"));
-    QVERIFY(!p.user.isEmpty());
-    QVERIFY(p.loginPending);
+    QCOMPARE(p.group, group);
+    QCOMPARE(p.user.isEmpty(), group.isEmpty());
+    QCOMPARE(p.loginPending, loginPending);
 }
 
 QTEST_GUILESS_MAIN(TestPortDiagnosis)
