@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
+Q_DECLARE_METATYPE(AlarmLimits)
+
 namespace {
 
 Options allOn()
@@ -222,6 +226,34 @@ private slots:
             if (*limit)
                 QCOMPARE(**limit, value);
         }
+    }
+
+    // A reading exactly at a limit is inside; the smallest step beyond it is outside.
+    void limitsHoldAtTheirBoundary_data()
+    {
+        QTest::addColumn<AlarmLimits>("limits");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("outside");
+        const AlarmLimits both{12.5, -0.003};
+        const double up = HUGE_VAL, down = -HUGE_VAL;
+        QTest::newRow("at the high limit") << both << 12.5 << false;
+        QTest::newRow("just above the high limit") << both << std::nextafter(12.5, up) << true;
+        QTest::newRow("just below the high limit") << both << std::nextafter(12.5, down) << false;
+        QTest::newRow("at the low limit") << both << -0.003 << false;
+        QTest::newRow("just below the low limit") << both << std::nextafter(-0.003, down) << true;
+        QTest::newRow("just above the low limit") << both << std::nextafter(-0.003, up) << false;
+        QTest::newRow("one value for both, at it") << AlarmLimits{5.0, 5.0} << 5.0 << false;
+        QTest::newRow("no limits, high") << AlarmLimits{} << 1e300 << false;
+        QTest::newRow("no limits, low") << AlarmLimits{} << -1e300 << false;
+        QTest::newRow("no high limit") << AlarmLimits{std::nullopt, -0.003} << 1e300 << false;
+        QTest::newRow("no low limit") << AlarmLimits{12.5, std::nullopt} << -1e300 << false;
+    }
+    void limitsHoldAtTheirBoundary()
+    {
+        QFETCH(AlarmLimits, limits);
+        QFETCH(double, value);
+        QFETCH(bool, outside);
+        QCOMPARE(limits.isOutside(value), outside);
     }
 
     void repliesReadAsNumbers()
