@@ -11,6 +11,38 @@
 
 namespace {
 
+qint64 offsetMsAt(qint64 utcMs)
+{
+    return QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc() * qint64(1000);
+}
+
+// An hour of local time and the zone's offsets from UTC around it. Local times are taken
+// to UTC here rather than by the C library, whose choice in the hour repeated when summer
+// time ends depends on the times converted before.
+struct Hour {
+    qint64 start;         // the hour's local start, in milliseconds as if it were UTC
+    qint64 before, after; // the offsets 14 hours (the largest offset) before and after it
+
+    static Hour at(const QDate &day, int hour)
+    {
+        constexpr qint64 msPerHour = 3'600'000;
+        const qint64 start = QDateTime(day, QTime(hour, 0), Qt::UTC).toMSecsSinceEpoch();
+        return {start, offsetMsAt(start - 14 * msPerHour), offsetMsAt(start + 15 * msPerHour)};
+    }
+
+    // A repeated time is its first occurrence; a skipped one moves on by the skip, as Qt
+    // moves it.
+    qint64 toUtc(qint64 local) const
+    {
+        if (before == after)
+            return local - before;
+        const qint64 first = local - before, second = local - after;
+        if (offsetMsAt(first) == before)
+            return offsetMsAt(second) == after ? std::min(first, second) : first;
+        return offsetMsAt(second) == after ? second : first;
+    }
+};
+
 // Splits the bytes into lines and each line into a record, whatever the chunks.
 class Parser {
 public:
@@ -104,16 +136,17 @@ private:
         if (date < 0 || hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 ||
             second > 59)
             return std::nullopt;
-        // Local time to UTC is costly; an hour's start serves every record of that hour.
-        const int key = date * 100 + hour;
-        auto it = m_hourStarts.constFind(key);
-        if (it == m_hourStarts.constEnd()) {
+        // Local time to UTC is costly; the zone's offsets around an hour serve every record
+        // of that hour.
+        const qint64 key = qint64(date) * 100 + hour;
+        auto it = m_hours.constFind(key);
+        if (it == m_hours.constEnd()) {
             const QDate day(date / 10000, date / 100 % 100, date % 100);
             if (!day.isValid())
                 return std::nullopt;
-            it = m_hourStarts.insert(key, QDateTime(day, QTime(hour, 0)).toMSecsSinceEpoch());
+            it = m_hours.insert(key, Hour::at(day, hour));
         }
-        return *it + (minute * 60 + second) * qint64(1000);
+        return it->toUtc(it->start + (minute * 60 + second) * qint64(1000));
     }
 
     // The median of the steps between records that differ in time.
@@ -133,7 +166,7 @@ private:
 
     QByteArray m_carry;
     std::vector<TrendSeries::Point> m_points;
-    QHash<int, qint64> m_hourStarts;
+    QHash<qint64, Hour> m_hours;
     qint64 m_lineNumber = 0;
     qint64 m_damaged = 0;
     qint64 m_firstDamaged = 0;
