@@ -113,6 +113,12 @@ private Q_SLOTS:
         QCOMPARE(client.payloads("plant/l3/event").size(), 1);
         QCOMPARE(client.handed.last().topic, QByteArray("plant/l3/event"));
         QCOMPARE(publisher.delivered(), 51);
+        // Readings and events must survive a lost connection; only the status is retained.
+        QCOMPARE(client.will.qos, 1);
+        for (const MqttClient::Message &m : std::as_const(client.handed)) {
+            QCOMPARE(m.qos, 1);
+            QCOMPARE(m.retain, m.topic.endsWith("/status"));
+        }
     }
 
     // A full queue drops its oldest waiting reading, counts it and says so on return;
