@@ -7,27 +7,49 @@
 #include <cerrno>
 #include <cstring>
 
+#include <netdb.h>
+
 namespace {
 using namespace std::chrono_literals;
 // The library is set up while any client exists (all on one thread).
 int clients = 0;
 constexpr std::chrono::milliseconds firstPause = 1s;
 constexpr std::chrono::milliseconds longestPause = 60s;
-// A broker that accepts the connection but does not answer within this is given up on.
-constexpr std::chrono::milliseconds answerBound = 10s;
 // How often the network thread looks whether it is to stop.
 constexpr int loopTimeoutMs = 200;
 constexpr std::chrono::milliseconds goodbyeBound = 1s;
 
-QString describe(int rc, const QByteArray &lastError)
+QString seconds(std::chrono::milliseconds length)
 {
-    QString text = rc == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(std::strerror(errno))
-                                        : QString::fromUtf8(mosquitto_strerror(rc));
-    if (rc == MOSQ_ERR_TLS && !lastError.isEmpty())
-        text += QStringLiteral(": ") + QString::fromUtf8(lastError);
-    return text;
+    return QString::number(double(length.count()) / 1000);
 }
 } // namespace
+
+QString MosquittoClient::describe(int rc, int error, const Settings &settings)
+{
+    switch (rc) {
+    case MOSQ_ERR_ERRNO:
+        return QString::fromLocal8Bit(std::strerror(error));
+    case MOSQ_ERR_EAI:
+        // The library leaves the lookup's own code (negative) in errno.
+        if (error < 0)
+            return QStringLiteral("cannot look up the broker: ") +
+                   QString::fromLocal8Bit(gai_strerror(error));
+        break;
+    // Codes this library version calls "Unknown error".
+    case MOSQ_ERR_TIMEOUT: // our own bound on the broker's first answer
+        return QStringLiteral("no answer from the broker within %1 s")
+            .arg(seconds(settings.answerBound));
+    case MOSQ_ERR_KEEPALIVE:
+        return QStringLiteral("no answer from the broker to a keep-alive within %1 s")
+            .arg(settings.keepAliveSeconds);
+    case MOSQ_ERR_MALFORMED_PACKET:
+        return QStringLiteral("malformed packet from the broker");
+    default:
+        break;
+    }
+    return QString::fromUtf8(mosquitto_strerror(rc));
+}
 
 MosquittoClient::MosquittoClient(const Settings &settings, QObject *parent)
     : MqttClient(parent), m_settings(settings)
@@ -126,13 +148,16 @@ void MosquittoClient::run()
         m_refused = false;
         int rc = mosquitto_connect_async(m_mosq, host.constData(), m_settings.port,
                                          m_settings.keepAliveSeconds);
+        int error = errno; // before anything else can change it
         const auto attempt = std::chrono::steady_clock::now();
         if (rc == MOSQ_ERR_SUCCESS) {
             while (!stopping()) {
                 rc = mosquitto_loop(m_mosq, loopTimeoutMs, 1);
+                error = errno;
                 if (rc != MOSQ_ERR_SUCCESS)
                     break;
-                if (!m_connected && std::chrono::steady_clock::now() - attempt > answerBound) {
+                if (!m_connected &&
+                    std::chrono::steady_clock::now() - attempt > m_settings.answerBound) {
                     rc = MOSQ_ERR_TIMEOUT;
                     break;
                 }
@@ -140,12 +165,15 @@ void MosquittoClient::run()
         }
         if (stopping())
             break;
+        QString reason = describe(rc, error, m_settings);
+        if (rc == MOSQ_ERR_TLS && !m_lastError.isEmpty())
+            reason += QStringLiteral(": ") + QString::fromUtf8(m_lastError);
         if (m_connected) {
             m_connected = false;
             nextPause = firstPause;
-            Q_EMIT connectionLost(describe(rc, m_lastError));
+            Q_EMIT connectionLost(reason);
         } else if (!m_refused) {
-            Q_EMIT connectFailed(describe(rc, m_lastError));
+            Q_EMIT connectFailed(reason);
         }
         mosquitto_disconnect(m_mosq);
         if (!pause(nextPause))

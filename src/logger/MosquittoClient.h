@@ -2,6 +2,7 @@
 
 #include "logger/MqttClient.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -14,7 +15,8 @@ struct mosquitto;
 //
 // After a failed attempt or a lost connection it waits 1 s, then twice as long each time,
 // up to 60 s, a little shuffled so that many loggers do not return at the same instant.
-// Messages handed over and not yet acknowledged are sent again after reconnecting.
+// A broker that takes the connection but does not answer within 10 s counts as a failed
+// attempt. Messages handed over and not yet acknowledged are sent again after reconnecting.
 class MosquittoClient : public MqttClient {
     Q_OBJECT
 public:
@@ -27,6 +29,7 @@ public:
         QString password;
         QString clientId;
         int keepAliveSeconds = 30;
+        std::chrono::milliseconds answerBound = std::chrono::seconds(10);
     };
 
     explicit MosquittoClient(const Settings &settings, QObject *parent = nullptr);
@@ -36,6 +39,9 @@ public:
     int publish(const Message &message) override;
     void stop() override;
     void abort() override;
+
+    // The reason for a failed call that returned `rc`, with `error` the errno it left.
+    static QString describe(int rc, int error, const Settings &settings);
 
 private:
     void run();

@@ -1,11 +1,21 @@
+#include "logger/MosquittoClient.h"
 #include "logger/MqttPublisher.h"
 #include "logger/ReadingFormat.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTimeZone>
+
+#include <mosquitto.h>
+#include <netdb.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 // Takes what it is handed and acknowledges it when told.
@@ -48,6 +58,58 @@ public:
         }
         return out;
     }
+};
+
+// A broker as far as TCP goes: each connection, in turn, is hung up at once, taken and never
+// answered, or accepted as an MQTT connection; the last answer in the plan repeats.
+class FakeBroker : public QObject {
+public:
+    enum class Answer { HangUp, Silence, Accept };
+    QList<Answer> plan;
+    QList<qint64> arrivals; // ms since the broker started
+    QElapsedTimer clock;
+    QTcpSocket *latest = nullptr;
+
+    explicit FakeBroker(QList<Answer> answers) : plan(std::move(answers))
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        clock.start();
+        connect(&server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = server.nextPendingConnection())
+                take(s);
+        });
+    }
+    MosquittoClient::Settings settings() const
+    {
+        MosquittoClient::Settings s;
+        s.host = QStringLiteral("127.0.0.1");
+        s.port = server.serverPort();
+        return s;
+    }
+
+private:
+    void take(QTcpSocket *s)
+    {
+        arrivals << clock.elapsed();
+        s->setParent(this);
+        latest = s;
+        switch (plan.value(arrivals.size() - 1, plan.last())) {
+        case Answer::HangUp:
+            s->close();
+            break;
+        case Answer::Silence:
+            break;
+        case Answer::Accept:
+            connect(s, &QTcpSocket::readyRead, s, [s, answered = false]() mutable {
+                s->readAll();
+                if (!std::exchange(answered, true))
+                    s->write(QByteArray::fromHex("20020000")); // CONNACK, accepted
+            });
+            break;
+        }
+    }
+
+    QTcpServer server;
 };
 
 QDateTime at(int second)
@@ -197,6 +259,47 @@ private Q_SLOTS:
         late.finish();
         late.abandon();
         QVERIFY(slow.aborted && !slow.stopped);
+    }
+
+    // A broker that takes the connection and never answers is named as such, and tried again.
+    void saysWhenTheBrokerNeverAnswers()
+    {
+        FakeBroker broker({FakeBroker::Answer::Silence});
+        MosquittoClient::Settings settings = broker.settings();
+        settings.answerBound = std::chrono::milliseconds(300);
+        MosquittoClient client(settings);
+        MqttPublisher publisher(client, "p", 10);
+        QSignalSpy said(&publisher, &MqttPublisher::stateChanged);
+        publisher.start();
+        QTRY_COMPARE_WITH_TIMEOUT(said.size(), 1, 5000);
+        QCOMPARE(said[0][0].toString(),
+                 QString("cannot connect (no answer from the broker within 0.3 s); trying again"));
+        QTRY_VERIFY_WITH_TIMEOUT(broker.arrivals.size() >= 2, 5000);
+    }
+
+    // Reasons the library itself calls "Unknown error", and those of the system.
+    void namesTheRealReason_data()
+    {
+        QTest::addColumn<int>("rc");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("errno") << int(MOSQ_ERR_ERRNO) << ECONNREFUSED
+                               << QString::fromLocal8Bit(std::strerror(ECONNREFUSED));
+        QTest::newRow("lookup") << int(MOSQ_ERR_EAI) << EAI_NONAME
+                                << "cannot look up the broker: " +
+                                       QString::fromLocal8Bit(gai_strerror(EAI_NONAME));
+        QTest::newRow("keep-alive")
+            << int(MOSQ_ERR_KEEPALIVE) << 0
+            << QString("no answer from the broker to a keep-alive within 30 s");
+        QTest::newRow("malformed")
+            << int(MOSQ_ERR_MALFORMED_PACKET) << 0 << QString("malformed packet from the broker");
+    }
+    void namesTheRealReason()
+    {
+        QFETCH(int, rc);
+        QFETCH(int, error);
+        QFETCH(QString, reason);
+        QCOMPARE(MosquittoClient::describe(rc, error, {}), reason);
     }
 };
 
