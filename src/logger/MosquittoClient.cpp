@@ -13,7 +13,6 @@ namespace {
 using namespace std::chrono_literals;
 // The library is set up while any client exists (all on one thread).
 int clients = 0;
-constexpr std::chrono::milliseconds firstPause = 1s;
 constexpr std::chrono::milliseconds longestPause = 60s;
 // How often the network thread looks whether it is to stop.
 constexpr int loopTimeoutMs = 200;
@@ -142,7 +141,7 @@ void MosquittoClient::run()
         return m_stopping;
     };
     const QByteArray host = m_settings.host.toUtf8();
-    auto nextPause = firstPause;
+    auto nextPause = m_settings.firstPause;
     while (!stopping()) {
         m_lastError.clear();
         m_refused = false;
@@ -170,7 +169,7 @@ void MosquittoClient::run()
             reason += QStringLiteral(": ") + QString::fromUtf8(m_lastError);
         if (m_connected) {
             m_connected = false;
-            nextPause = firstPause;
+            nextPause = m_settings.firstPause; // a new outage starts with a short pause
             Q_EMIT connectionLost(reason);
         } else if (!m_refused) {
             Q_EMIT connectFailed(reason);

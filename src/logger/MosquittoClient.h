@@ -13,10 +13,11 @@ struct mosquitto;
 // (name lookup, connecting, TLS, sending and receiving), so the caller's thread never
 // waits for the broker; the signals arrive in the thread this object lives in.
 //
-// After a failed attempt or a lost connection it waits 1 s, then twice as long each time,
-// up to 60 s, a little shuffled so that many loggers do not return at the same instant.
-// A broker that takes the connection but does not answer within 10 s counts as a failed
-// attempt. Messages handed over and not yet acknowledged are sent again after reconnecting.
+// After a failed attempt it waits 1 s, then twice as long each time, up to 60 s, a little
+// shuffled so that many loggers do not return at the same instant; after a lost connection
+// it starts again from 1 s. A broker that takes the connection but does not answer within
+// 10 s counts as a failed attempt. Messages handed over and not yet acknowledged are sent
+// again after reconnecting.
 class MosquittoClient : public MqttClient {
     Q_OBJECT
 public:
@@ -30,6 +31,7 @@ public:
         QString clientId;
         int keepAliveSeconds = 30;
         std::chrono::milliseconds answerBound = std::chrono::seconds(10);
+        std::chrono::milliseconds firstPause = std::chrono::seconds(1);
     };
 
     explicit MosquittoClient(const Settings &settings, QObject *parent = nullptr);

@@ -267,6 +267,7 @@ private Q_SLOTS:
         FakeBroker broker({FakeBroker::Answer::Silence});
         MosquittoClient::Settings settings = broker.settings();
         settings.answerBound = std::chrono::milliseconds(300);
+        settings.firstPause = std::chrono::milliseconds(50);
         MosquittoClient client(settings);
         MqttPublisher publisher(client, "p", 10);
         QSignalSpy said(&publisher, &MqttPublisher::stateChanged);
@@ -300,6 +301,27 @@ private Q_SLOTS:
         QFETCH(int, error);
         QFETCH(QString, reason);
         QCOMPARE(MosquittoClient::describe(rc, error, {}), reason);
+    }
+
+    // After an outage with long pauses and a good connection, a new drop is retried after
+    // the first pause again, not after the longest one reached before.
+    void retriesSoonAfterAGoodConnectionDrops()
+    {
+        using A = FakeBroker::Answer;
+        FakeBroker broker({A::HangUp, A::HangUp, A::HangUp, A::HangUp, A::Accept});
+        MosquittoClient::Settings settings = broker.settings();
+        settings.firstPause = std::chrono::milliseconds(40);
+        MosquittoClient client(settings);
+        QSignalSpy connected(&client, &MqttClient::connected);
+        client.start({"p/status", "offline", 1, true});
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 1, 10000); // after 40+80+160+320 ms
+        QCOMPARE(broker.arrivals.size(), 5);
+        const qint64 dropped = broker.clock.elapsed();
+        broker.latest->close();
+        QTRY_COMPARE_WITH_TIMEOUT(connected.size(), 2, 10000);
+        // 40 ms and the way through the event loops; without the reset, at least 512 ms.
+        const qint64 gap = broker.arrivals.value(5) - dropped;
+        QVERIFY2(gap < 400, qPrintable(QString::number(gap)));
     }
 };
 
