@@ -145,6 +145,8 @@ LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
                                     "can read it")};
     m.host = url.host();
     m.port = url.port(m.tls ? 8883 : 1883);
+    if (m.port == 0) // no broker listens there: every connection would fail
+        throw Failed{QStringLiteral("--mqtt: the broker's port is 1 to 65535, not 0")};
     m.prefix = url.path(QUrl::FullyDecoded);
     while (m.prefix.startsWith(u'/'))
         m.prefix.remove(0, 1);

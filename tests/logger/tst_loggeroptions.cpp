@@ -53,6 +53,7 @@ private Q_SLOTS:
         QTest::newRow("settings missing")
             << QStringList{"--settings", "/nonexistent/540comm.st"} << "/nonexistent/540comm.st";
         QTest::newRow("mqtt scheme") << QStringList{"--mqtt", "http://h/p"} << "mqtt://";
+        QTest::newRow("mqtt port 0") << QStringList{"--mqtt", "mqtt://h:0/p"} << "port";
         QTest::newRow("mqtt no prefix") << QStringList{"--mqtt", "mqtt://h:1883"} << "prefix";
         QTest::newRow("mqtt wildcard") << QStringList{"--mqtt", "mqtt://h/plant/#"} << "prefix";
         QTest::newRow("mqtt password in url")
