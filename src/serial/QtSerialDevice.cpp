@@ -5,6 +5,7 @@
 #if defined(Q_OS_WIN)
 #include <qt_windows.h>
 #elif defined(Q_OS_UNIX)
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #endif
@@ -24,6 +25,20 @@ qint64 driverOutputQueued(decltype(std::declval<QSerialPort>().handle()) handle)
 #else
     Q_UNUSED(handle);
     return -1;
+#endif
+}
+
+// True when the other end has gone (adapter unplugged, pseudo-terminal closed). Reads then
+// find the end of the file, and Qt 6.4 reports whatever error number an earlier, unrelated
+// call left behind ("Inappropriate ioctl for device" from its own probing at open).
+bool hungUp(decltype(std::declval<QSerialPort>().handle()) handle)
+{
+#if defined(Q_OS_UNIX)
+    pollfd line{handle, POLLIN, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & POLLHUP);
+#else
+    Q_UNUSED(handle);
+    return false;
 #endif
 }
 
@@ -113,7 +128,8 @@ void QtSerialDevice::onError(QSerialPort::SerialPortError error)
         return;
     // Qt reports a vanished device again and again until the port is closed: close once,
     // tell once.
-    const QString reason = QStringLiteral("%1: %2").arg(m_port.portName(), m_port.errorString());
+    const QString why = hungUp(m_port.handle()) ? tr("the line hung up") : m_port.errorString();
+    const QString reason = QStringLiteral("%1: %2").arg(m_port.portName(), why);
     setErrorString(reason);
     m_port.close(); // not close(): discarding output on a dead device reports yet another error
     Q_EMIT lineFailed(reason);
