@@ -28,14 +28,18 @@ void checkLimit(const std::optional<double> &limit)
     FUZZ_CHECK(again && *again == limit);
 }
 
-// The keys of neither feature, as the file holds them.
+// The keys of neither feature, as the file holds them. A list reads as a list of strings
+// from a file and as a list of variants from a copy still in memory: the same list.
 QVariantMap othersOf(QVariantMap values)
 {
     for (auto it = values.begin(); it != values.end();) {
-        if (it.key().startsWith(u"options/") || it.key().startsWith(u"trend/"))
+        if (it.key().startsWith(u"options/") || it.key().startsWith(u"trend/")) {
             it = values.erase(it);
-        else
-            ++it;
+            continue;
+        }
+        if (it->typeId() == QMetaType::QVariantList)
+            *it = it->toStringList();
+        ++it;
     }
     return values;
 }
