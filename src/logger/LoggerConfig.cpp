@@ -293,7 +293,26 @@ void addOptions(QCommandLineParser &p)
 
 } // namespace
 
-std::optional<QStringList> configArguments(const QByteArray &text, QString *error)
+namespace {
+// "%i" -> instance, "%%" -> '%'; any other '%' stays as it is.
+QString expandInstance(const QString &value, const QString &instance)
+{
+    QString out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar next = i + 1 < value.size() ? value[i + 1] : QChar();
+        if (value[i] == u'%' && (next == u'i' || next == u'%')) {
+            out += next == u'i' ? instance : QStringLiteral("%");
+            ++i;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+} // namespace
+
+std::optional<QStringList> configArguments(const QByteArray &text, QString *error,
+                                           const QString &instance)
 {
     QStringList args;
     int number = 0;
@@ -326,7 +345,7 @@ std::optional<QStringList> configArguments(const QByteArray &text, QString *erro
             return failed(QStringLiteral(": the value of %1 is not valid UTF-8").arg(name));
         args << QStringLiteral("--") + name;
         if (eq >= 0)
-            args << value;
+            args << expandInstance(value, instance);
     }
     return args;
 }
@@ -347,7 +366,11 @@ Parsed parse(const QStringList &arguments, const Environment &env)
                 continue;
             checkPath(QStringLiteral("--config"), file);
             QString why;
-            const auto args = configArguments(readSmall(file, QStringLiteral("config file")), &why);
+            QString instance = QFileInfo(file).fileName();
+            if (instance.endsWith(QLatin1String(".conf")))
+                instance.chop(5);
+            const auto args =
+                configArguments(readSmall(file, QStringLiteral("config file")), &why, instance);
             if (!args)
                 throw Failed{QStringLiteral("the config file %1: %2").arg(file, why)};
             all << *args;

@@ -121,6 +121,9 @@ fi
 sed -e "s#^device = .*#device = $tmp/no-such-device#" -e "s#/var/lib/qsrlink/#$tmp/#" \
   "$example" >"$tmp/example.conf"
 grep -qx 'daily' "$tmp/example.conf" || fail "the example config logs no file a day"
+# Copied for another instance, it still logs to a file of that instance's own.
+grep -qx 'log = /var/lib/qsrlink/%i.csv' "$example" ||
+  fail "the example config's log is not named after its instance"
 grep -q '^#mqtt-password-file = mqtt-password$' "$tmp/example.conf" ||
   fail "the example config shows no password credential"
 grep -q 'LoadCredential=mqtt-password:/etc/qsrlink/' "$tmp/example.conf" ||

@@ -206,6 +206,13 @@ private Q_SLOTS:
         QCOMPARE(utf8.config.logPath, log);
         QVERIFY(utf8.config.daily);
 
+        // A config copied for another instance logs to a file of its own.
+        write(conf, "log = " + dir.path().toUtf8() + "/%i-100%%.csv\nmqtt = mqtt://b/plant/%i\n");
+        const auto instance = LoggerOptions::parse({"--config", conf});
+        QCOMPARE(instance.outcome, Outcome::Run);
+        QCOMPARE(instance.config.logPath, dir.filePath("line3-100%.csv"));
+        QCOMPARE(instance.config.mqtt->prefix, QString("plant/line3"));
+
         write(conf, "--poll 5\n");
         const auto bad = LoggerOptions::parse({"--config", conf});
         QCOMPARE(bad.outcome, Outcome::Error);
