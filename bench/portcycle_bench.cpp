@@ -144,7 +144,7 @@ public:
     {
         connect(&m_monitor, &Monitor::pollStarted, this,
                 [this] { m_starts.push_back(m_sinceClick.nsecsElapsed()); });
-        connect(&m_monitor, &Monitor::replyReceived, this, &PollRun::onReply);
+        connect(&m_monitor, &Monitor::reading, this, &PollRun::onReply);
         connect(&m_monitor, &Monitor::pollFailed, this,
                 [this](const CycleResult &r) { reportPollFailure(r, "replies", m_replies); });
     }
@@ -158,7 +158,7 @@ public:
     }
 
 private:
-    void onReply(const QByteArray &reply)
+    void onReply(const QDateTime &, const QByteArray &reply)
     {
         const qint64 at = m_sinceClick.nsecsElapsed();
         m_maxReplyNs = std::max(m_maxReplyNs, at - m_starts.back());

@@ -4,6 +4,7 @@
 //
 // Usage: bench-ports [ROUNDS]   (default 30). Prints medians in milliseconds and ratios.
 #include "core/Session.h"
+#include "monitor/Clock.h"
 #include "serial/SerialLines.h"
 #include "ui/PortsDialog.h"
 #include "ui/Prompts.h"
@@ -78,7 +79,8 @@ int main(int argc, char *argv[])
     Session session(folder);
     DialogPrompts prompts;
     SerialLines lines(folder);
-    UiContext context{session, prompts, lines};
+    const Clock clock;
+    UiContext context{session, prompts, lines, clock};
 
     auto openPorts = [&](SystemPorts::Source source) {
         return [&, source] {

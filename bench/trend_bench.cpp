@@ -14,6 +14,7 @@
 // running simulator (bench/trend makes one). Prints figures, ratios and PASS/FAIL; exits 1
 // when a target fails.
 #include "core/Session.h"
+#include "monitor/Clock.h"
 #include "monitor/Monitor.h"
 #include "serial/SerialLines.h"
 #include "ui/MainWindow.h"
@@ -87,14 +88,14 @@ double valueAt(qint64 s)
 }
 
 // A week at 1 s ending now, with a pause of 20 minutes every day.
-void fillWeek(TrendSeries &series)
+void fillWeek(LiveHistory &history)
 {
     const qint64 end = QDateTime::currentMSecsSinceEpoch();
     for (qint64 s = 0; s < week; ++s) {
-        const qint64 ms = end - (week - s) * 1000;
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(end - (week - s) * 1000);
         if (s % 86400 == 43200)
-            series.addBreak(ms);
-        series.addValue(ms, valueAt(s));
+            history.addBreak(at);
+        history.addReading(at, QByteArray::number(valueAt(s), 'f', 4));
     }
 }
 
@@ -174,12 +175,13 @@ int main(int argc, char *argv[])
     Session session(folder);
     DialogPrompts prompts;
     SerialLines lines(folder);
-    UiContext context{session, prompts, lines};
+    const Clock clock;
+    UiContext context{session, prompts, lines, clock};
     std::printf("platform %s\n", qPrintable(QApplication::platformName()));
 
     // Memory.
     const double before = residentMb();
-    fillWeek(context.trend);
+    fillWeek(context.history);
     const double withData = residentMb();
     {
         TrendWindow window(Language::English, context);
@@ -189,7 +191,7 @@ int main(int argc, char *argv[])
         QCoreApplication::processEvents();
         const double withWindow = residentMb();
         std::printf("memory: 7 days of live data (%lld points)\n",
-                    static_cast<long long>(context.trend.size()));
+                    static_cast<long long>(context.history.series().size()));
         std::printf("  history alone        %6.1f MB (%zu bytes a point)\n", withData - before,
                     sizeof(TrendSeries::Point));
         std::printf("  with the window      %6.1f MB, %.2fx the history alone\n",
@@ -210,7 +212,7 @@ int main(int argc, char *argv[])
                 };
                 window.chart()->setSeries(&empty);
                 bare.push_back(timedMs(redraw));
-                window.chart()->setSeries(&context.trend);
+                window.chart()->setSeries(&context.history.series());
                 full.push_back(timedMs(redraw));
             }
             const double m = median(full), b = median(bare);

@@ -1,5 +1,6 @@
 #include "core/ProgramFolder.h"
 #include "core/Session.h"
+#include "monitor/Clock.h"
 #include "monitor/SleepInhibitor.h"
 #include "serial/SerialLines.h"
 #include "ui/AppController.h"
@@ -23,7 +24,8 @@ int main(int argc, char *argv[])
     Session session(folder);
     DialogPrompts prompts;
     SerialLines lines(folder);
-    UiContext context{session, prompts, lines};
+    const Clock clock;
+    UiContext context{session, prompts, lines, clock};
     // The system bus is only reached for when logging is to keep the computer awake.
     std::unique_ptr<SleepInhibitor> inhibitor;
     context.sleepInhibitor = [&inhibitor]() -> SleepInhibitor & {

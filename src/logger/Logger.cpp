@@ -20,8 +20,8 @@ void flush(QIODevice &device)
 
 Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &clock, QIODevice &out,
                QIODevice &err, MqttPublisher *publisher, QObject *parent)
-    : QObject(parent), m_config(config), m_clock(clock), m_out(out), m_err(err),
-      m_publisher(publisher), m_port(lines), m_monitor(m_port, clock)
+    : QObject(parent), m_config(config), m_out(out), m_err(err), m_publisher(publisher),
+      m_port(lines), m_monitor(m_port, clock)
 {
     if (m_config.device.isEmpty())
         m_port.setCommPort(m_config.portNumber);
@@ -30,7 +30,7 @@ Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &cloc
     m_port.setSettings(SerialPort::settingsFor(m_config.baud));
     m_monitor.setUnattended({true, true, m_config.daily});
 
-    connect(&m_monitor, &Monitor::replyReceived, this, &Logger::onReply);
+    connect(&m_monitor, &Monitor::reading, this, &Logger::onReading);
     connect(&m_monitor, &Monitor::instrumentLost, this,
             [this](const QDateTime &since, const CycleResult &result) {
                 const QString why = Monitor::describeFailure(result);
@@ -134,9 +134,8 @@ void Logger::endWith(int status)
     Q_EMIT finished(status);
 }
 
-void Logger::onReply(const QByteArray &reply)
+void Logger::onReading(const QDateTime &at, const QByteArray &reply)
 {
-    const QDateTime at = m_clock.now();
     if (!m_config.quiet) {
         m_out.write(ReadingFormat::line(at, reply));
         flush(m_out);

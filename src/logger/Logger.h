@@ -38,13 +38,12 @@ Q_SIGNALS:
     void finished(int status);
 
 private:
-    void onReply(const QByteArray &reply);
+    void onReading(const QDateTime &at, const QByteArray &reply);
     void endWith(int status);
     void afterCycle();
     void say(const QByteArray &text);
 
     LoggerConfig m_config;
-    const Clock &m_clock;
     QIODevice &m_out;
     QIODevice &m_err;
     MqttPublisher *m_publisher;

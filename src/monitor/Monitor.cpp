@@ -97,9 +97,12 @@ void Monitor::startPolling(ms interval)
 
 void Monitor::stopPolling()
 {
+    const bool wasPolling = m_polling;
     m_polling = false;
     m_pollTimer.stop();
     stopLogging();
+    if (wasPolling)
+        Q_EMIT stopped(m_clock.now());
 }
 
 bool Monitor::startLogging(ms interval, const QString &path, ProcessClaim::Holder *holder)
@@ -183,16 +186,16 @@ void Monitor::onCycleFinished(const CycleResult &result)
 void Monitor::reportCycle(const CycleResult &result)
 {
     if (result.status == CycleStatus::Ok) {
+        const QDateTime at = m_clock.now();
         m_haveReading = true;
         if (isFailing()) {
-            const QDateTime at = m_clock.now();
             m_failingSince = {};
             if (m_lostNoted)
                 noteEvent(at, "back", QString());
             m_lostNoted = false;
             Q_EMIT instrumentBack(at);
         }
-        Q_EMIT replyReceived(m_lastReply);
+        Q_EMIT reading(at, m_lastReply);
         return;
     }
     if (m_unattended.keepPolling) {
@@ -205,9 +208,7 @@ void Monitor::reportCycle(const CycleResult &result)
         }
         return;
     }
-    m_polling = false;
-    m_pollTimer.stop();
-    stopLogging();
+    stopPolling();
     Q_EMIT pollFailed(result);
 }
 

@@ -83,7 +83,11 @@ public:
 
 Q_SIGNALS:
     void pollStarted();
-    void replyReceived(const QByteArray &reply);
+    // A good reply, exactly as read, and the local time it came in: the one clock reading
+    // that the value shown, the history and the publisher all share.
+    void reading(const QDateTime &at, const QByteArray &reply);
+    // Polling has ended, by stopPolling() or by a failed poll (pollFailed follows).
+    void stopped(const QDateTime &at);
     // No reply, a port that could not be opened, or a line that failed. Polling and
     // logging have stopped and the port is closed.
     void pollFailed(const CycleResult &result);

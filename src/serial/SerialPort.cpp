@@ -61,7 +61,6 @@ bool SerialPort::isBusy() const
 bool SerialPort::startCycle(QList<Exchange> exchanges, ReplyHandler onReply, QObject *requester,
                             FinishHandler onFinished)
 {
-    setInputLen(0);
     const QString device = deviceName();
     // A node someone else claims is refused by the cycle itself, in that holder's name.
     if (m_claim)

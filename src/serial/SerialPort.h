@@ -37,9 +37,6 @@ public:
     QString settings() const { return m_settings; }
     qint32 baud() const { return m_baud; }
 
-    // Only 0 (read everything waiting) is meaningful; kept for the callers' order of use.
-    void setInputLen(int length) { m_inputLen = length; }
-
     // Every cycle first claims the device node it is about to open through `claim` (the
     // headless logger's), so the claim follows a link that comes to lead elsewhere. None:
     // null; it must outlive this port.
@@ -70,5 +67,4 @@ private:
     DeviceClaim *m_claim = nullptr;
     QString m_settings = QStringLiteral("9600,N,8,1");
     qint32 m_baud = 9600;
-    int m_inputLen = 0;
 };

@@ -50,17 +50,15 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     m_mainPort = new SerialPort(m_context.lines, this);
     m_mainPort->setObjectName(QStringLiteral("MSComm1"));
 
-    static const Clock systemClock;
-    m_clock = m_context.clock ? m_context.clock : &systemClock;
-    m_monitor = new Monitor(*m_mainPort, *m_clock, this);
+    m_monitor = new Monitor(*m_mainPort, m_context.clock, this);
     m_monitor->setObjectName(QStringLiteral("monitor"));
+    m_context.history.follow(*m_monitor);
     // While polls fail (keep polling), Label3 tells since when instead of "now loading".
     connect(m_monitor, &Monitor::pollStarted, this, [this] {
         if (!m_monitor->isFailing())
             Controls::setAutoSizedText(m_label3, m_texts.nowLoading);
     });
     connect(m_monitor, &Monitor::instrumentLost, this, [this](const QDateTime &since) {
-        breakTrend();
         Controls::setAutoSizedText(
             m_label3, m_texts.noReplySince.arg(since.toString(QStringLiteral("HH:mm:ss"))));
     });
@@ -68,12 +66,9 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
             [this](const QString &reason) { m_keepAwakeProblem = reason; });
     connect(m_monitor, &Monitor::instrumentBack, this,
             [this] { Controls::setAutoSizedText(m_label3, m_texts.nowLoading); });
-    connect(m_monitor, &Monitor::replyReceived, this, [this](const QByteArray &reply) {
+    connect(m_monitor, &Monitor::reading, this, [this](const QDateTime &, const QByteArray &reply) {
         Controls::setAutoSizedText(m_label2, QString::fromLatin1(reply));
         updateValueColour();
-        m_context.trend.addReply(m_clock->now().toMSecsSinceEpoch(), reply);
-        if (m_trendWindow)
-            m_trendWindow->liveDataChanged();
     });
     connect(m_monitor, &Monitor::pollFailed, this, &MainWindow::onPollFailed);
     connect(m_monitor, &Monitor::recordStarted, this,
@@ -279,7 +274,6 @@ void MainWindow::startPolling()
 
 void MainWindow::stopPolling()
 {
-    breakTrend();
     m_command2->setEnabled(false);
     setMenusAndSelectorsEnabled(true);
     m_monitor->stopPolling(); // logging ends with polling
@@ -293,7 +287,6 @@ void MainWindow::onPollFailed(const CycleResult &result)
 {
     // Polling and logging have stopped and the port is closed; the captions change only
     // once the operator has seen the message.
-    breakTrend();
     m_command2->setEnabled(false);
     setMenusAndSelectorsEnabled(true);
     m_context.prompts.message(this, m_texts.communicationError, failureDetail(m_texts, result));
@@ -421,13 +414,6 @@ TrendWindow *MainWindow::trendWindow() const
     return m_trendWindow;
 }
 
-void MainWindow::breakTrend()
-{
-    m_context.trend.addBreak(m_clock->now().toMSecsSinceEpoch());
-    if (m_trendWindow)
-        m_trendWindow->liveDataChanged();
-}
-
 void MainWindow::updateValueColour()
 {
     // Red while the latest value is outside the alarm limits, black otherwise.
@@ -461,7 +447,6 @@ void MainWindow::showEvent(QShowEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     m_monitor->stopPolling();
-    breakTrend();
     if (m_trendWindow)
         m_trendWindow->close();
     bool written = false;

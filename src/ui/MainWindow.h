@@ -17,7 +17,6 @@ class QScrollBar;
 class Monitor;
 class QTimer;
 class SerialPort;
-class Clock;
 class TrendWindow;
 struct CycleResult;
 
@@ -89,8 +88,6 @@ private:
 
     bool applySerialSettings(const AppSettings &s);
     void applyOptions();
-    // A break in the live history: no data until the next reply.
-    void breakTrend();
     void updateValueColour();
 
     const Language m_language;
@@ -108,7 +105,6 @@ private:
     QMenu *m_fileMenu = nullptr, *m_editMenu = nullptr, *m_commMenu = nullptr,
           *m_helpMenu = nullptr;
     Monitor *m_monitor = nullptr; // Timer1 (polling) and Timer2 (logging) live in here
-    const Clock *m_clock = nullptr;
     QPointer<TrendWindow> m_trendWindow;
     Options m_options;
     QString m_keepAwakeProblem; // why the system refused to keep the computer awake, if it did

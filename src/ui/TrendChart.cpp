@@ -1,5 +1,7 @@
 #include "ui/TrendChart.h"
 
+#include "monitor/Clock.h"
+
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
@@ -126,10 +128,11 @@ private:
     double m_bottom = 0, m_top = 1;
 };
 
-TrendChart::TrendChart(QWidget *parent)
+TrendChart::TrendChart(const Clock &clock, QWidget *parent)
     // The view owns the chart given here; one set later would leave the view's own default
     // chart to us to delete.
-    : QChartView(new QChart, parent), m_chart(chart()), m_x(new QDateTimeAxis), m_y(new QValueAxis)
+    : QChartView(new QChart, parent), m_clock(clock), m_chart(chart()), m_x(new QDateTimeAxis),
+      m_y(new QValueAxis)
 {
     setObjectName(QStringLiteral("Chart"));
     m_chart->legend()->hide();
@@ -202,7 +205,7 @@ void TrendChart::refresh()
     }
     const qint64 span = spanMs[int(m_span)];
     if (!m_series || m_series->isEmpty()) {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const qint64 now = m_clock.now().toMSecsSinceEpoch();
         showRange(now - (span ? span : spanMs[0]), now);
         return;
     }

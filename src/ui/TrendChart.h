@@ -7,6 +7,7 @@
 
 #include <vector>
 
+class Clock;
 class QChart;
 class QDateTimeAxis;
 class QValueAxis;
@@ -25,7 +26,8 @@ class TrendChart : public QChartView {
 public:
     enum class Span { TenMinutes, Hour, EightHours, Day, All };
 
-    explicit TrendChart(QWidget *parent = nullptr);
+    // `clock` gives the time an empty chart ends at; it must outlive the chart.
+    explicit TrendChart(const Clock &clock, QWidget *parent = nullptr);
     ~TrendChart() override;
 
     // What to draw; it must outlive the chart or be replaced first. Null: nothing.
@@ -68,6 +70,7 @@ private:
     void zoom(double factor, double anchor); // anchor: 0 left edge .. 1 right edge
     void setFollowing(bool following);
 
+    const Clock &m_clock;
     QChart *m_chart;
     QDateTimeAxis *m_x;
     QValueAxis *m_y;

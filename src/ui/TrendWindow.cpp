@@ -2,7 +2,6 @@
 
 #include "core/FileNames.h"
 #include "core/Options.h"
-#include "monitor/Clock.h"
 #include "ui/Controls.h"
 #include "ui/Prompts.h"
 #include "ui/ScreenFit.h"
@@ -126,6 +125,7 @@ TrendWindow::TrendWindow(Language language, UiContext &context, QWidget *parent)
     });
     m_refreshDue.setSingleShot(true);
     connect(&m_refreshDue, &QTimer::timeout, this, &TrendWindow::refreshLive);
+    connect(&m_context.history, &LiveHistory::changed, this, &TrendWindow::liveDataChanged);
     showLive();
 }
 
@@ -192,7 +192,7 @@ QWidget *TrendWindow::buildControls()
     auto *apply = new QPushButton(m_texts.apply, client);
     apply->setObjectName(QStringLiteral("ApplyLimits"));
 
-    m_chart = new TrendChart(client);
+    m_chart = new TrendChart(m_context.clock, client);
     m_chart->setAccessibleName(m_texts.chartName);
 
     m_stats = new QTableWidget(int(m_texts.rows.size()), 2, client);
@@ -253,9 +253,7 @@ QWidget *TrendWindow::buildControls()
     connect(m_follow, &QPushButton::clicked, m_chart, &TrendChart::follow);
     connect(apply, &QPushButton::clicked, this, &TrendWindow::applyLimits);
     connect(m_reset, &QPushButton::clicked, this, [this] {
-        const QDateTime now =
-            m_context.clock ? m_context.clock->now() : QDateTime::currentDateTime();
-        m_resetMs = now.toMSecsSinceEpoch();
+        m_resetMs = m_context.clock.now().toMSecsSinceEpoch();
         updateStatistics();
     });
     return client;
@@ -295,7 +293,7 @@ void TrendWindow::showLive()
         *m_cancel = true;
     m_file.reset();
     m_filePath.clear();
-    m_chart->setSeries(&m_context.trend);
+    m_chart->setSeries(&m_context.history.series());
     showMode();
 }
 
@@ -388,7 +386,7 @@ void TrendWindow::applyLimits()
 
 void TrendWindow::updateStatistics()
 {
-    const TrendSeries *series = m_file ? &m_file->series : &m_context.trend;
+    const TrendSeries *series = m_file ? &m_file->series : &m_context.history.series();
     const AlarmLimits &limits = m_context.session.limits();
     const QStringList shown =
         column(Trend::summarize(*series, m_chart->from(), m_chart->to(), limits), limits);

@@ -22,7 +22,7 @@ class TrendChart;
 
 // The Trend window (one class, both languages, not modal): the measured value's history as
 // a chart with its statistics and the alarm limits, in one of two modes. Live shows what the
-// Main window's polling received in this run (UiContext::trend); File shows a measurement
+// Main window's polling received in this run (UiContext::history); File shows a measurement
 // log opened for review, read in the background so polling goes on meanwhile.
 class TrendWindow : public QMainWindow {
     Q_OBJECT
@@ -36,8 +36,6 @@ public:
     TrendChart *chart() const { return m_chart; }
     bool isReading() const { return m_reader != nullptr; }
 
-    // The Main window added to the live history.
-    void liveDataChanged();
     // Reads `path` and shows it (File mode) once read; a file that cannot be read is reported
     // and the window stays as it was.
     void openLog(const QString &path);
@@ -63,6 +61,7 @@ private:
     void showLog(const QString &path, LogReview::Result result);
     void savePng();
     void showMode();
+    void liveDataChanged();
     void refreshLive();
 
     const Language m_language;

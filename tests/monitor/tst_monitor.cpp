@@ -1,6 +1,7 @@
 #include "FakeSerialDevice.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "monitor/LiveHistory.h"
 #include "monitor/LogRecord.h"
 #include "monitor/Monitor.h"
 #include "monitor/SleepInhibitor.h"
@@ -93,6 +94,45 @@ public:
     int acquired = 0;
 };
 
+// One monitor on port 1 of a program folder of its own, reading `clock` (the system's
+// unless a test brings one). Either a simulator started with `simArguments` answers on the
+// port, or fake devices do: AnsweringDevice (every "R" with 12.345) or a silent one.
+class MonitorFixture {
+public:
+    enum class Fake { Answering, Silent };
+
+    explicit MonitorFixture(const QStringList &simArguments, const Clock &clock = systemClock)
+        : lines(ProgramFolder::at(folder.path())), monitor(port, clock)
+    {
+        sim = std::make_unique<SimProcess>(folder.portPath(1), simArguments);
+    }
+    explicit MonitorFixture(Fake fake, const Clock &clock = systemClock)
+        : lines(ProgramFolder::at(folder.path()),
+                [this, fake]() -> std::unique_ptr<SerialDevice> {
+                    std::unique_ptr<FakeSerialDevice> made;
+                    if (fake == Fake::Answering)
+                        made = std::make_unique<AnsweringDevice>();
+                    else
+                        made = std::make_unique<FakeSerialDevice>();
+                    device = made.get();
+                    return made;
+                }),
+          monitor(port, clock)
+    {
+    }
+
+    bool isReady() const { return !sim || sim->isReady(); }
+    QString file(const QString &name) const { return folder.path() + u'/' + name; }
+
+    static inline const Clock systemClock{};
+    ProgramFolderFixture folder;
+    std::unique_ptr<SimProcess> sim;
+    FakeSerialDevice *device = nullptr; // the fake opened last
+    SerialLines lines;
+    SerialPort port{lines};
+    Monitor monitor;
+};
+
 } // namespace
 
 class TestMonitor : public QObject {
@@ -100,20 +140,16 @@ class TestMonitor : public QObject {
 private Q_SLOTS:
     void firstPollComesOneIntervalAfterTheStart()
     {
-        ProgramFolderFixture folder;
-        SimProcess sim(folder.portPath(1), {"--value", "5.000"});
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        SerialLines lines(ProgramFolder::at(folder.path()));
-        SerialPort port(lines);
-        Clock clock;
-        Monitor monitor(port, clock);
-        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        MonitorFixture fx({"--value", "5.000"});
+        QVERIFY2(fx.isReady(), qPrintable(fx.sim->errorString()));
+        Monitor &monitor = fx.monitor;
+        QSignalSpy replies(&monitor, &Monitor::reading);
         QElapsedTimer since;
         since.start();
         monitor.startPolling(300ms);
         QVERIFY(replies.wait(2000));
         QVERIFY2(since.elapsed() >= 300, qPrintable(QString::number(since.elapsed())));
-        QCOMPARE(replies[0][0].toByteArray(), QByteArray("5.000\r"));
+        QCOMPARE(replies[0][1].toByteArray(), QByteArray("5.000\r"));
         QCOMPARE(monitor.lastReply(), QByteArray("5.000\r"));
         monitor.stopPolling();
         QVERIFY(!monitor.isPolling());
@@ -121,36 +157,28 @@ private Q_SLOTS:
 
     void skipsATickWhileThePollStillWaits()
     {
-        ProgramFolderFixture folder;
-        SimProcess sim(folder.portPath(1), {"--value", "1.000", "--delay", "250"});
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        SerialLines lines(ProgramFolder::at(folder.path()));
-        SerialPort port(lines);
-        Clock clock;
-        Monitor monitor(port, clock);
-        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        MonitorFixture fx({"--value", "1.000", "--delay", "250"});
+        QVERIFY2(fx.isReady(), qPrintable(fx.sim->errorString()));
+        Monitor &monitor = fx.monitor;
+        QSignalSpy replies(&monitor, &Monitor::reading);
         monitor.startPolling(100ms);
         QTRY_VERIFY_WITH_TIMEOUT(replies.size() >= 3, 5000);
         monitor.stopPolling();
         QTest::qWait(400); // the poll still waiting completes
         QVERIFY(monitor.skippedPolls() > 0);
         // Never a request while the previous one waited: every R got its reply.
-        QCOMPARE(sim.receivedBytes().count('R'), replies.size());
+        QCOMPARE(fx.sim->receivedBytes().count('R'), replies.size());
     }
 
     void writesOneRecordPerTickRepeatingTheLastReply()
     {
-        ProgramFolderFixture folder;
-        SimProcess sim(folder.portPath(1), {"--value", "7.250"});
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        SerialLines lines(ProgramFolder::at(folder.path()));
-        SerialPort port(lines);
-        Clock clock;
-        Monitor monitor(port, clock);
-        const QString log = folder.path() + "/log.csv";
+        MonitorFixture fx({"--value", "7.250"});
+        QVERIFY2(fx.isReady(), qPrintable(fx.sim->errorString()));
+        Monitor &monitor = fx.monitor;
+        const QString log = fx.file("log.csv");
         QVERIFY(!monitor.startLogging(50ms, log)); // only while polling
         QSignalSpy ticks(&monitor, &Monitor::recordStarted);
-        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        QSignalSpy replies(&monitor, &Monitor::reading);
         monitor.startPolling(400ms);
         QVERIFY(monitor.startLogging(70ms, log));
         QTRY_VERIFY_WITH_TIMEOUT(replies.size() >= 2, 5000);
@@ -174,17 +202,14 @@ private Q_SLOTS:
 
     void takesDateAndTimeFromOneReading()
     {
-        ProgramFolderFixture folder;
-        SimProcess sim(folder.portPath(1), {"--value", "3.000"});
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        SerialLines lines(ProgramFolder::at(folder.path()));
-        SerialPort port(lines);
         // Every reading of this clock falls on the other side of midnight from the one
         // before, however many readings the monitor makes: a record built from two readings
         // pairs one day's date with the other day's time.
         MidnightClock clock;
-        Monitor monitor(port, clock);
-        const QString log = folder.path() + "/midnight.csv";
+        MonitorFixture fx({"--value", "3.000"}, clock);
+        QVERIFY2(fx.isReady(), qPrintable(fx.sim->errorString()));
+        Monitor &monitor = fx.monitor;
+        const QString log = fx.file("midnight.csv");
         monitor.startPolling(1000ms);
         QVERIFY(monitor.startLogging(1ms, log));
         QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 6, 3000);
@@ -198,16 +223,12 @@ private Q_SLOTS:
 
     void stopsAndReportsWhenTheLogCannotBeWritten()
     {
-        ProgramFolderFixture folder;
-        SimProcess sim(folder.portPath(1));
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        SerialLines lines(ProgramFolder::at(folder.path()));
-        SerialPort port(lines);
-        Clock clock;
-        Monitor monitor(port, clock);
+        MonitorFixture fx(QStringList{});
+        QVERIFY2(fx.isReady(), qPrintable(fx.sim->errorString()));
+        Monitor &monitor = fx.monitor;
         QSignalSpy failed(&monitor, &Monitor::logFailed);
         monitor.startPolling(1000ms);
-        QVERIFY(monitor.startLogging(30ms, folder.path())); // a folder, not a file
+        QVERIFY(monitor.startLogging(30ms, fx.folder.path())); // a folder, not a file
         QVERIFY(failed.wait(2000));
         QVERIFY(!monitor.isLogging());
         QVERIFY(monitor.isPolling()); // polling goes on
@@ -218,39 +239,31 @@ private Q_SLOTS:
 
     void reportsATimeoutOnceAndStopsBoth()
     {
-        ProgramFolderFixture folder;
-        SimProcess sim(folder.portPath(1), {"--fault", "silent"});
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        SerialLines lines(ProgramFolder::at(folder.path()));
-        SerialPort port(lines);
-        Clock clock;
-        Monitor monitor(port, clock);
+        MonitorFixture fx({"--fault", "silent"});
+        QVERIFY2(fx.isReady(), qPrintable(fx.sim->errorString()));
+        Monitor &monitor = fx.monitor;
         QSignalSpy failed(&monitor, &Monitor::pollFailed);
         monitor.startPolling(100ms);
-        QVERIFY(monitor.startLogging(1000ms, folder.path() + "/x.csv"));
+        QVERIFY(monitor.startLogging(1000ms, fx.file("x.csv")));
         QVERIFY(failed.wait(5000));
         QCOMPARE(failed[0][0].value<CycleResult>().status, CycleStatus::TimedOut);
         QVERIFY(!monitor.isPolling());
         QVERIFY(!monitor.isLogging());
-        QVERIFY(!port.line().device().isOpen());
+        QVERIFY(!fx.port.line().device().isOpen());
         QTest::qWait(300);
         QCOMPARE(failed.size(), 1);
-        QCOMPARE(sim.receivedBytes(), QByteArray("R"));
+        QCOMPARE(fx.sim->receivedBytes(), QByteArray("R"));
     }
 
     // Keep polling: three outages (silence, a crashed simulator, its link gone) stop
     // nothing, write no record while they last and one "lost" and one "back" each.
     void keepsPollingAndLoggingThroughOutages()
     {
-        ProgramFolderFixture folder;
-        SimProcess sim(folder.portPath(1), {"--value", "2.500"});
-        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
-        SerialLines lines(ProgramFolder::at(folder.path()));
-        SerialPort port(lines);
-        Clock clock;
-        Monitor monitor(port, clock);
+        MonitorFixture fx({"--value", "2.500"});
+        QVERIFY2(fx.isReady(), qPrintable(fx.sim->errorString()));
+        Monitor &monitor = fx.monitor;
         monitor.setUnattended({true, true, false});
-        const QString log = folder.path() + "/night.csv";
+        const QString log = fx.file("night.csv");
         QSignalSpy failed(&monitor, &Monitor::pollFailed);
         QSignalSpy lost(&monitor, &Monitor::instrumentLost);
         QSignalSpy back(&monitor, &Monitor::instrumentBack);
@@ -262,12 +275,13 @@ private Q_SLOTS:
         monitor.startPolling(100ms);
         QVERIFY(monitor.startLogging(50ms, log));
 
-        const std::function<void()> outages[] = {[&] { QVERIFY(sim.setFault("silent")); },
-                                                 [&] { sim.kill(); },  // the link stays, dangling
-                                                 [&] { sim.stop(); }}; // the link goes
-        const std::function<void()> returns[] = {[&] { QVERIFY(sim.setFault("none")); },
-                                                 [&] { QVERIFY(sim.restart()); },
-                                                 [&] { QVERIFY(sim.restart()); }};
+        const std::function<void()> outages[] = {
+            [&] { QVERIFY(fx.sim->setFault("silent")); },
+            [&] { fx.sim->kill(); },  // the link stays, dangling
+            [&] { fx.sim->stop(); }}; // the link goes
+        const std::function<void()> returns[] = {[&] { QVERIFY(fx.sim->setFault("none")); },
+                                                 [&] { QVERIFY(fx.sim->restart()); },
+                                                 [&] { QVERIFY(fx.sim->restart()); }};
         for (int i = 0; i < 3; ++i) {
             QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 3 * (i + 1), 5000);
             outages[i]();
@@ -282,7 +296,7 @@ private Q_SLOTS:
         QVERIFY(failed.isEmpty());
         QCOMPARE(lost.size(), 3);
 
-        const QList<QByteArray> events = fileLines(folder.path() + "/night.events.csv");
+        const QList<QByteArray> events = fileLines(fx.file("night.events.csv"));
         QCOMPARE(events.size(), 6);
         const QRegularExpression event(
             QStringLiteral("^\"\\d{8}\",\"\\d{6}\",\"(lost|back)\",\"[^\"]*\"\r$"));
@@ -298,14 +312,11 @@ private Q_SLOTS:
     // the same (none lost, none doubled), each stamped with the clock as it reads then.
     void aClockStepNeitherLosesNorDoublesARecord()
     {
-        QTemporaryDir dir;
-        SerialLines lines(ProgramFolder::at(dir.path()),
-                          [] { return std::make_unique<AnsweringDevice>(); });
-        SerialPort port(lines);
         SettableClock clock;
-        Monitor monitor(port, clock);
+        MonitorFixture fx(MonitorFixture::Fake::Answering, clock);
+        Monitor &monitor = fx.monitor;
         monitor.setUnattended({true, true, false});
-        const QString log = dir.filePath("steps.csv");
+        const QString log = fx.file("steps.csv");
         QElapsedTimer since;
         since.start();
         QList<qint64> tickAt;
@@ -340,19 +351,11 @@ private Q_SLOTS:
     // is lost; logging started while it is lost says so first in the event file.
     void logsNothingWithoutAReadingBehindIt()
     {
-        QTemporaryDir dir;
-        AnsweringDevice *device = nullptr;
-        SerialLines lines(ProgramFolder::at(dir.path()), [&] {
-            auto d = std::make_unique<AnsweringDevice>();
-            device = d.get();
-            return d;
-        });
-        SerialPort port(lines);
-        Clock clock;
-        Monitor monitor(port, clock);
+        MonitorFixture fx(MonitorFixture::Fake::Answering);
+        Monitor &monitor = fx.monitor;
         monitor.setUnattended({true, true, false});
-        const QString log = dir.filePath("slow.csv");
-        QSignalSpy replies(&monitor, &Monitor::replyReceived);
+        const QString log = fx.file("slow.csv");
+        QSignalSpy replies(&monitor, &Monitor::reading);
         QSignalSpy ticks(&monitor, &Monitor::recordStarted);
         monitor.startPolling(500ms);
         QVERIFY(monitor.startLogging(50ms, log));
@@ -363,42 +366,82 @@ private Q_SLOTS:
             QVERIFY2(line.endsWith("\"12.345\"\r"), line.constData());
         monitor.stopPolling();
 
-        device->failOpen = true;
+        fx.device->failOpen = true;
         QSignalSpy lost(&monitor, &Monitor::instrumentLost);
         monitor.startPolling(100ms);
         QVERIFY(lost.wait(2000));
-        const QString lateLog = dir.filePath("late.csv");
+        const QString lateLog = fx.file("late.csv");
         QVERIFY(monitor.startLogging(50ms, lateLog));
         QTest::qWait(200);
         QVERIFY(!QFileInfo::exists(lateLog));
-        device->failOpen = false;
+        fx.device->failOpen = false;
         QTRY_VERIFY(fileLines(lateLog).size() >= 1);
         monitor.stopPolling();
-        const QList<QByteArray> events = fileLines(dir.filePath("late.events.csv"));
+        const QList<QByteArray> events = fileLines(fx.file("late.events.csv"));
         QCOMPARE(events.size(), 2);
         QVERIFY2(events[0].contains("\"lost\",\"port not opened"), events[0].constData());
         QVERIFY(events[1].contains("\"back\""));
     }
 
+    // The history takes each reading at the monitor's own time of it, and breaks the line
+    // where the instrument was lost and where polling stopped; it tells of each change once.
+    void theLiveHistoryFollowsReadingsLossesAndStops()
+    {
+        MonitorFixture fx(MonitorFixture::Fake::Answering);
+        Monitor &monitor = fx.monitor;
+        monitor.setUnattended({true, false, false});
+        LiveHistory history;
+        history.follow(monitor);
+        QSignalSpy changed(&history, &LiveHistory::changed);
+        QList<TrendSeries::Point> expected;
+        connect(&monitor, &Monitor::reading, this, [&](const QDateTime &at) {
+            expected.append({at.toMSecsSinceEpoch(), 12.345});
+        });
+        const auto addBreak = [&](const QDateTime &at) {
+            expected.append({at.toMSecsSinceEpoch(), TrendSeries::breakMark});
+        };
+        connect(&monitor, &Monitor::instrumentLost, this, addBreak);
+        connect(&monitor, &Monitor::stopped, this, addBreak);
+
+        monitor.startPolling(20ms);
+        QTRY_VERIFY(expected.size() >= 2);
+        fx.device->failOpen = true;
+        QTRY_VERIFY(monitor.isFailing());
+        QTest::qWait(100); // failed polls after the loss add nothing
+        fx.device->failOpen = false;
+        QTRY_VERIFY(!monitor.isFailing() && expected.last().isNumber());
+        monitor.stopPolling();
+        monitor.stopPolling(); // not polling: nothing to break
+        QTest::qWait(50);      // a poll still on the line ends
+
+        const TrendSeries &series = history.series();
+        QCOMPARE(series.size(), expected.size());
+        QCOMPARE(changed.size(), expected.size());
+        int breaks = 0;
+        for (qsizetype i = 0; i < series.size(); ++i) {
+            QCOMPARE(series.at(i).ms, expected[i].ms);
+            QCOMPARE(series.at(i).isBreak(), expected[i].isBreak());
+            breaks += series.at(i).isBreak();
+        }
+        QVERIFY(breaks >= 2);
+    }
+
     // One writer per log file, by whatever name it is given; free again when logging stops.
     void refusesASecondWriterOfALogFile()
     {
-        QTemporaryDir dir;
-        SerialLines lines(ProgramFolder::at(dir.path()),
-                          [] { return std::make_unique<AnsweringDevice>(); });
-        SerialPort port(lines);
-        Clock clock;
-        Monitor first(port, clock), second(port, clock);
-        const QString log = dir.filePath("line.csv");
-        QVERIFY(QFile::link(dir.path(), dir.filePath("alias")));
+        MonitorFixture fx(MonitorFixture::Fake::Answering);
+        const Clock &clock = MonitorFixture::systemClock;
+        Monitor first(fx.port, clock), second(fx.port, clock);
+        const QString log = fx.file("line.csv");
+        QVERIFY(QFile::link(fx.folder.path(), fx.file("alias")));
         first.startPolling(1h);
         second.startPolling(1h);
         QVERIFY(first.startLogging(1s, log));
         ProcessClaim::Holder holder;
-        QVERIFY(!second.startLogging(1s, dir.filePath("alias/line.csv"), &holder));
+        QVERIFY(!second.startLogging(1s, fx.file("alias/line.csv"), &holder));
         QCOMPARE(holder.pid, QCoreApplication::applicationPid());
         QVERIFY(!second.isLogging());
-        QVERIFY(second.startLogging(1s, dir.filePath("other.csv")));
+        QVERIFY(second.startLogging(1s, fx.file("other.csv")));
         first.stopLogging();
         second.stopLogging();
         QVERIFY(second.startLogging(1s, log));
@@ -408,43 +451,37 @@ private Q_SLOTS:
     // new one, each written once.
     void startsANewFileAtMidnight()
     {
-        QTemporaryDir dir;
-        SerialLines lines(ProgramFolder::at(dir.path()),
-                          [] { return std::make_unique<FakeSerialDevice>(); });
-        SerialPort port(lines);
         SteppingClock clock(QDateTime(QDate(2026, 12, 9), QTime(23, 59, 55, 250)), 250ms);
-        Monitor monitor(port, clock);
+        MonitorFixture fx(MonitorFixture::Fake::Silent, clock);
+        Monitor &monitor = fx.monitor;
         monitor.setUnattended({false, false, true});
         QSignalSpy ticks(&monitor, &Monitor::recordStarted);
         monitor.startPolling(1h);
-        QVERIFY(monitor.startLogging(1ms, dir.filePath("qsr540.csv")));
+        QVERIFY(monitor.startLogging(1ms, fx.file("qsr540.csv")));
         QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= 30, 5000);
         monitor.stopPolling();
 
-        const QList<QByteArray> before = fileLines(dir.filePath("qsr540-20261209.csv"));
-        const QList<QByteArray> after = fileLines(dir.filePath("qsr540-20261210.csv"));
+        const QList<QByteArray> before = fileLines(fx.file("qsr540-20261209.csv"));
+        const QList<QByteArray> after = fileLines(fx.file("qsr540-20261210.csv"));
         QVERIFY(!before.isEmpty() && !after.isEmpty());
         QCOMPARE(before.size() + after.size(), ticks.size());
         QVERIFY(before.last().startsWith("\"20261209\",\"235959\""));
         QVERIFY(after.first().startsWith("\"20261210\",\"000000\""));
         for (const QByteArray &line : after)
             QVERIFY(line.startsWith("\"20261210\""));
-        QVERIFY(!QFile::exists(dir.filePath("qsr540.csv")));
+        QVERIFY(!QFile::exists(fx.file("qsr540.csv")));
     }
 
     // Awake while logging runs, and only then: taken at the start, let go at the stop, at
     // a stop with polling, and when the monitor goes; a refusal is told and logging goes on.
     void keepsTheComputerAwakeWhileLogging()
     {
-        QTemporaryDir dir;
-        SerialLines lines(ProgramFolder::at(dir.path()),
-                          [] { return std::make_unique<FakeSerialDevice>(); });
-        SerialPort port(lines);
-        Clock clock;
+        MonitorFixture fx(MonitorFixture::Fake::Silent);
+        const Clock &clock = MonitorFixture::systemClock;
         FakeInhibitor inhibitor;
-        auto monitor = std::make_unique<Monitor>(port, clock);
+        auto monitor = std::make_unique<Monitor>(fx.port, clock);
         monitor->setSleepInhibitor(&inhibitor);
-        const QString log = dir.filePath("log.csv");
+        const QString log = fx.file("log.csv");
         QVERIFY(!monitor->startLogging(1s, log)); // not polling: nothing taken
         QCOMPARE(inhibitor.acquired, 0);
         monitor->startPolling(1h);
@@ -463,7 +500,7 @@ private Q_SLOTS:
         QVERIFY(!inhibitor.held);
 
         inhibitor.refuse = true;
-        Monitor refused(port, clock);
+        Monitor refused(fx.port, clock);
         refused.setSleepInhibitor(&inhibitor);
         QSignalSpy told(&refused, &Monitor::keepAwakeRefused);
         refused.startPolling(1h);

@@ -7,6 +7,7 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "core/Session.h"
+#include "monitor/Clock.h"
 #include "serial/QtSerialDevice.h"
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
@@ -90,7 +91,7 @@ struct UiFixture {
                                          return std::make_unique<QtSerialDevice>();
                                      return std::make_unique<FakeSerialDevice>();
                                  }),
-          context{session, prompts, lines}
+          context{session, prompts, lines, clock}
     {
     }
     QString settingsPath() const { return folder.dataFile(QStringLiteral("540comm.st")); }
@@ -106,6 +107,7 @@ struct UiFixture {
     RecordingPrompts prompts;
     bool realPorts = false; // QtSerialDevice on the folder's ports/COMn instead of fakes
     SerialLines lines;
+    Clock clock;
     UiContext context;
 };
 

@@ -43,6 +43,12 @@ QColor valueColour(MainWindow *w)
     return child<QLabel>(w, "Label2")->palette().color(QPalette::WindowText);
 }
 
+// A reading of `value` in the live history at `ms`.
+void addReading(LiveHistory &history, qint64 ms, double value)
+{
+    history.addReading(QDateTime::fromMSecsSinceEpoch(ms), QByteArray::number(value));
+}
+
 } // namespace
 
 class TestTrendWindow : public QObject {
@@ -80,7 +86,7 @@ private slots:
                                   *Numbers::toReal(text(w.get(), "Label2").toLatin1()), 15000);
         QVERIFY(qAbs(shown - 10) <= 0.5);
         QVERIFY(stat(t, 5).startsWith(
-            QString::number(p.fx.context.trend.latestNumber()->value, 'g', 12)));
+            QString::number(p.fx.context.history.series().latestNumber()->value, 'g', 12)));
 
         // Limits turn the value red and back; they are kept in the preferences file.
         QCOMPARE(valueColour(w.get()), QColor(Qt::black));
@@ -96,11 +102,11 @@ private slots:
         // The Main window stays usable; a stop is a break in the line, never bridged.
         click(w.get(), "Command1");
         QVERIFY(menusEnabled(*w));
-        const qsizetype before = p.fx.context.trend.size();
+        const qsizetype before = p.fx.context.history.series().size();
         click(w.get(), "Command1");
-        QTRY_VERIFY_WITH_TIMEOUT(p.fx.context.trend.size() > before + 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(p.fx.context.history.series().size() > before + 1, 10000);
         click(w.get(), "Command1");
-        const TrendSeries &live = p.fx.context.trend;
+        const TrendSeries &live = p.fx.context.history.series();
         int breaks = 0;
         for (qsizetype i = 0; i < live.size(); ++i)
             breaks += live.at(i).isBreak();
@@ -121,7 +127,7 @@ private slots:
         UiFixture fx;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         for (int i = 5; i >= 1; --i)
-            fx.context.trend.addValue(now - i * 10'000, i);
+            addReading(fx.context.history, now - i * 10'000, i);
         MainWindow w(Language::English, fx.context);
         w.setAttribute(Qt::WA_DeleteOnClose, false);
         QVERIFY(w.Form_Load(nullptr));
@@ -131,7 +137,7 @@ private slots:
         click(t, "ResetStatistics");
         QCOMPARE(stat(t, 0, 1), QStringLiteral("0"));
         QCOMPARE(stat(t, 0, 0), QStringLiteral("5"));
-        QCOMPARE(fx.context.trend.size(), 5); // the history itself stays
+        QCOMPARE(fx.context.history.series().size(), 5); // the history itself stays
     }
 
     void reviewsALogFileAndReturnsToLive()
@@ -193,7 +199,7 @@ private slots:
     {
         UiFixture fx;
         for (int i = 0; i < 50; ++i)
-            fx.context.trend.addValue(1'765'000'000'000 + i * 1000, i % 5);
+            addReading(fx.context.history, 1'765'000'000'000 + i * 1000, i % 5);
         TrendWindow t(Language::English, fx.context);
         t.show();
         fx.prompts.saveAnswers = {fx.dir.filePath(QStringLiteral("chart")),
@@ -215,7 +221,8 @@ private slots:
         TrendSeries series;
         for (int i = 0; i < 3600; ++i)
             series.addValue(1'765'000'000'000 + i * 1000, i);
-        TrendChart chart;
+        const Clock clock;
+        TrendChart chart(clock);
         chart.resize(600, 300);
         chart.show();
         chart.setSeries(&series);
@@ -252,7 +259,8 @@ private slots:
         series.addBreak(start + 600'000);
         for (int i = 0; i < 600; ++i)
             series.addValue(start + 4'200'000 + i * 1000, i == 300 ? 9.0 : 1.5);
-        TrendChart chart;
+        const Clock clock;
+        TrendChart chart(clock);
         chart.resize(800, 400);
         chart.show();
         chart.setSeries(&series);
@@ -290,7 +298,7 @@ private slots:
         QPointer<MainWindow> english = app.currentWindow();
         english->show();
         QVERIFY(QTest::qWaitForWindowActive(english));
-        fx.context.trend.addValue(1'765'000'000'000, 7.5);
+        addReading(fx.context.history, 1'765'000'000'000, 7.5);
         QTest::keyClick(english, Qt::Key_V, Qt::AltModifier);
         QVERIFY(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_T);

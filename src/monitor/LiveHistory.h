@@ -1,0 +1,37 @@
+#pragma once
+
+#include "monitor/TrendSeries.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+
+class Monitor;
+
+// What the monitors received in this run, for the Trend window: each reading becomes a
+// point, and each stop of polling, failed poll and loss of the instrument a break, so that
+// the line never bridges a time without data. It outlives the monitors it follows (the
+// Main window's monitor goes with its window at a change of language).
+class LiveHistory : public QObject {
+    Q_OBJECT
+public:
+    explicit LiveHistory(qsizetype capacity = TrendSeries::liveCapacity, QObject *parent = nullptr);
+
+    const TrendSeries &series() const { return m_series; }
+
+    // Takes `monitor`'s readings, stops and losses from now on, for as long as it lives.
+    void follow(const Monitor &monitor);
+
+    void addReading(const QDateTime &at, const QByteArray &reply);
+    // No data from the last point until the next reading.
+    void addBreak(const QDateTime &at);
+
+Q_SIGNALS:
+    // The history holds something new.
+    void changed();
+
+private:
+    void tell(quint64 revisionBefore);
+
+    TrendSeries m_series;
+};
