@@ -98,6 +98,16 @@ std::optional<qint64> toInteger(QStringView text)
     return qint64(magnitude);
 }
 
+int decimals(QByteArrayView text)
+{
+    const qsizetype point = text.indexOf('.');
+    int n = 0;
+    if (point >= 0)
+        for (qsizetype i = point + 1; i < text.size() && std::isdigit(uchar(text[i])); ++i)
+            ++n;
+    return n;
+}
+
 std::optional<double> toReal(QByteArrayView text)
 {
     const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };

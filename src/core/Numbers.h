@@ -21,5 +21,7 @@ std::optional<qint64> toInteger(QStringView text);
 // The number's value, from the bytes an instrument replies or a log file holds: blanks
 // around it may include line ends ("12.345\r" is 12.345). Empty when it is not a number.
 std::optional<double> toReal(QByteArrayView text);
+// How many digits follow the decimal point in such a number: 3 for "12.345\r", 0 for "12".
+int decimals(QByteArrayView text);
 
 } // namespace Numbers

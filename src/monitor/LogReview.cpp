@@ -85,6 +85,7 @@ public:
                 r.series.addBreak(m_points[i - 1].ms);
             r.series.addValue(m_points[i].ms, m_points[i].value);
         }
+        r.series.noteDecimals(m_decimals);
         m_points = {};
         return r;
     }
@@ -110,8 +111,11 @@ private:
             ++m_leftOut;
             return;
         }
-        const auto value = Numbers::toReal(text.sliced(21, text.size() - 22));
+        const QByteArrayView number = text.sliced(21, text.size() - 22);
+        const auto value = Numbers::toReal(number);
         m_points.push_back({*ms, value ? *value : TrendSeries::notNumberMark});
+        if (value)
+            m_decimals = std::max(m_decimals, Numbers::decimals(number));
     }
 
     static int digits(QByteArrayView text, qsizetype at, qsizetype count)
@@ -171,6 +175,7 @@ private:
     qint64 m_damaged = 0;
     qint64 m_firstDamaged = 0;
     qint64 m_leftOut = 0;
+    int m_decimals = -1; // the most digits after the point among the numbers
 };
 
 } // namespace
@@ -184,7 +189,7 @@ Result parse(QByteArrayView bytes)
     return parser.finish();
 }
 
-Result read(const QString &path, const std::atomic<bool> *cancel)
+Result read(const QString &path, const std::function<bool()> &cancelled)
 {
     QFile file(path);
     const auto failed = [&] {
@@ -201,7 +206,7 @@ Result read(const QString &path, const std::atomic<bool> *cancel)
         const qint64 n = file.read(buffer.data(), chunk);
         if (n < 0)
             return failed();
-        if (n == 0 || (cancel && *cancel))
+        if (n == 0 || (cancelled && cancelled()))
             break;
         parser.feed(QByteArrayView(buffer.constData(), n));
     }

@@ -5,7 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include <atomic>
+#include <functional>
 
 // Reads a measurement log ("yyyymmdd","hhmmss","value" CR LF per record, local time) back
 // into a history for review, of any size, a daily file included. Lines that are no record
@@ -28,8 +28,9 @@ struct Result {
     QString error;               // the file could not be read: its path and the reason
 };
 
-// `cancel` (if given) set from another thread ends the reading early, with what was read.
-Result read(const QString &path, const std::atomic<bool> *cancel = nullptr);
+// `cancelled` (if given) is asked between chunks; true ends the reading early, with what
+// was read.
+Result read(const QString &path, const std::function<bool()> &cancelled = {});
 // The same for a file's whole content.
 Result parse(QByteArrayView bytes);
 

@@ -28,9 +28,10 @@ void TrendSeries::addBreak(qint64 ms)
 
 void TrendSeries::addReply(qint64 ms, const QByteArray &reply)
 {
-    if (const auto value = Numbers::toReal(reply))
+    if (const auto value = Numbers::toReal(reply)) {
         addValue(ms, *value);
-    else
+        noteDecimals(Numbers::decimals(reply));
+    } else
         addNotNumber(ms);
 }
 

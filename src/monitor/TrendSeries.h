@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -56,6 +57,10 @@ public:
     quint64 revision() const { return m_revision; }
     // The latest point that is a number.
     std::optional<Point> latestNumber() const;
+    // The most digits after the decimal point among the replies that were numbers: what
+    // the values are shown with. -1 while unknown (no reply yet, or values added as such).
+    int decimals() const { return m_decimals; }
+    void noteDecimals(int decimals) { m_decimals = std::max(m_decimals, decimals); }
 
 private:
     void add(const Point &point);
@@ -65,6 +70,7 @@ private:
     size_t m_first = 0; // index of the oldest point once the ring is full
     qint64 m_dropped = 0;
     quint64 m_revision = 0;
+    int m_decimals = -1;
 };
 
 // Statistics of the numbers in a span: count, minimum, maximum, mean and standard

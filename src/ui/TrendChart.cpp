@@ -1,10 +1,11 @@
 #include "ui/TrendChart.h"
 
 #include "monitor/Clock.h"
+#include "monitor/TrendScale.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QGraphicsItem>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -27,17 +28,8 @@ constexpr qint64 shortestAllMs = 60'000;
 constexpr double scrollStep = 0.1; // of the shown range, per arrow key
 constexpr double zoomStep = 0.8;   // of the shown range, per wheel notch or + key
 
-constexpr int targetTicks = 6;
-
-// 1, 2 or 5 times a power of ten, the least of them at or above `step`.
-double roundStep(double step)
-{
-    const double power = std::pow(10.0, std::floor(std::log10(step)));
-    for (const double m : {1.0, 2.0, 5.0})
-        if (m * power >= step * (1 - 1e-9))
-            return m * power;
-    return 10 * power;
-}
+constexpr int valueTicks = 6;
+constexpr int timeTicks = 6;
 
 const QColor lineColour(0x1f, 0x5f, 0xbf);
 const QColor outsideColour(Qt::red);
@@ -131,7 +123,7 @@ private:
 TrendChart::TrendChart(const Clock &clock, QWidget *parent)
     // The view owns the chart given here; one set later would leave the view's own default
     // chart to us to delete.
-    : QChartView(new QChart, parent), m_clock(clock), m_chart(chart()), m_x(new QDateTimeAxis),
+    : QChartView(new QChart, parent), m_clock(clock), m_chart(chart()), m_x(new QCategoryAxis),
       m_y(new QValueAxis)
 {
     setObjectName(QStringLiteral("Chart"));
@@ -143,7 +135,7 @@ TrendChart::TrendChart(const Clock &clock, QWidget *parent)
     m_chart->setMargins(QMargins(4, 4, 12, 4));
     m_chart->addAxis(m_x, Qt::AlignBottom);
     m_chart->addAxis(m_y, Qt::AlignLeft);
-    m_x->setTickCount(6);
+    m_x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_y->setLabelFormat(QStringLiteral("%.8g"));
     m_trace = new TraceItem(m_chart);
     setFocusPolicy(Qt::StrongFocus);
@@ -228,44 +220,32 @@ void TrendChart::showRange(qint64 from, qint64 to)
         points = Trend::reduce(*m_series, m_from, m_to, m_columns);
 
     // The values in view decide the scale, and the limits show whenever they are set.
-    double low = std::numeric_limits<double>::infinity();
-    double high = -low;
-    for (const auto &p : points)
-        if (p.isNumber() && p.ms >= m_from && p.ms <= m_to) {
-            low = std::min(low, p.value);
-            high = std::max(high, p.value);
-        }
-    for (const auto &limit : {m_limits.high, m_limits.low})
-        if (limit) {
-            low = std::min(low, *limit);
-            high = std::max(high, *limit);
-        }
-    if (low > high) {
-        low = 0;
-        high = 1;
-    } else if (low == high) {
-        const double pad = std::max(std::abs(low) * 0.01, 0.001);
-        low -= pad;
-        high += pad;
-    } else {
-        const double pad = (high - low) * 0.05;
-        low -= pad;
-        high += pad;
-    }
-
-    const qint64 length = m_to - m_from;
-    m_x->setFormat(length <= spanMs[1]   ? QStringLiteral("HH:mm:ss")
-                   : length <= spanMs[3] ? QStringLiteral("HH:mm")
-                                         : QStringLiteral("MM-dd HH:mm"));
-    m_x->setRange(QDateTime::fromMSecsSinceEpoch(m_from), QDateTime::fromMSecsSinceEpoch(m_to));
-    // Round figures on the value axis; the drawing takes the range they give.
-    const double step = roundStep((high - low) / (targetTicks - 1));
-    low = std::floor(low / step) * step;
-    high = std::ceil(high / step) * step;
-    m_y->setTickCount(int(std::lround((high - low) / step)) + 1);
-    m_y->setRange(low, high);
-    m_trace->setData(std::move(points), m_limits, m_from, m_to, low, high);
+    const Trend::ValueScale scale = Trend::valueScale(points, m_from, m_to, m_limits, valueTicks);
+    m_y->setTickCount(scale.ticks());
+    m_y->setRange(scale.low, scale.high);
+    showTimeTicks();
+    m_trace->setData(std::move(points), m_limits, m_from, m_to, scale.low, scale.high);
     Q_EMIT viewChanged();
+}
+
+void TrendChart::showTimeTicks()
+{
+    // Round local times, each labelled on its grid line; the axis takes them as values.
+    const qint64 length = m_to - m_from;
+    const QString format = length <= spanMs[1]   ? QStringLiteral("HH:mm:ss")
+                           : length <= spanMs[3] ? QStringLiteral("HH:mm")
+                                                 : QStringLiteral("MM-dd HH:mm");
+    std::vector<qint64> ticks = Trend::timeTicks(m_from, m_to, timeTicks);
+    if (ticks != m_timeTicks || format != m_timeFormat) {
+        for (const QString &label : m_x->categoriesLabels())
+            m_x->remove(label);
+        for (const qint64 tick : ticks)
+            m_x->append(QDateTime::fromMSecsSinceEpoch(tick).toString(format), double(tick));
+        m_timeTicks = std::move(ticks);
+        m_timeFormat = format;
+    }
+    m_x->setStartValue(double(m_from));
+    m_x->setRange(double(m_from), double(m_to));
 }
 
 void TrendChart::userRange(qint64 from, qint64 to)

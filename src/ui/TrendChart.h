@@ -9,7 +9,7 @@
 
 class Clock;
 class QChart;
-class QDateTimeAxis;
+class QCategoryAxis;
 class QValueAxis;
 class TraceItem;
 
@@ -66,13 +66,14 @@ protected:
 
 private:
     void showRange(qint64 from, qint64 to);
+    void showTimeTicks();
     void userRange(qint64 from, qint64 to);
     void zoom(double factor, double anchor); // anchor: 0 left edge .. 1 right edge
     void setFollowing(bool following);
 
     const Clock &m_clock;
     QChart *m_chart;
-    QDateTimeAxis *m_x;
+    QCategoryAxis *m_x;
     QValueAxis *m_y;
     TraceItem *m_trace;
     const TrendSeries *m_series = nullptr;
@@ -80,7 +81,9 @@ private:
     Span m_span = Span::TenMinutes;
     bool m_following = true;
     qint64 m_from = 0, m_to = 0;
-    int m_columns = 1; // pixel columns of the last reduction
-    int m_dragX = -1;  // where a drag started, in pixels; -1 when none
+    int m_columns = 1;               // pixel columns of the last reduction
+    std::vector<qint64> m_timeTicks; // on the time axis now
+    QString m_timeFormat;
+    int m_dragX = -1; // where a drag started, in pixels; -1 when none
     qint64 m_dragFrom = 0;
 };

@@ -6,6 +6,7 @@
 #include "ui/Prompts.h"
 #include "ui/ScreenFit.h"
 #include "ui/TrendChart.h"
+#include "ui/TrendStatistics.h"
 
 #include <QBoxLayout>
 #include <QClipboard>
@@ -21,77 +22,16 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTableWidget>
-#include <QThread>
-
-#include <ctime>
 
 namespace {
 
 constexpr qint64 beginning = std::numeric_limits<qint64>::min() / 2;
 constexpr qint64 end = std::numeric_limits<qint64>::max() / 2;
 const QString none = QStringLiteral("-");
-// A live refresh that cost t waits until 400 t have passed since it: at most 0.25 % of a core.
-// However slow the machine, the live view lags the replies by no more than 5 s, or by one
-// pixel column of the chart where that is longer (a week's column is 17 minutes).
-constexpr qint64 refreshCostShare = 400;
-constexpr qint64 longestRefreshWaitMs = 5000;
-
-// The processor time this thread has used, or where the system cannot tell, the time.
-qint64 cpuNs()
-{
-#ifdef CLOCK_THREAD_CPUTIME_ID
-    timespec t{};
-    if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) == 0)
-        return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-#endif
-    static QElapsedTimer since;
-    if (!since.isValid())
-        since.start();
-    return since.nsecsElapsed();
-}
-
-QString reading(double value)
-{
-    return QString::number(value, 'g', 12);
-}
-
-QString derived(double value)
-{
-    return QString::number(value, 'g', 7);
-}
-
-QString duration(qint64 ms)
-{
-    const qint64 s = ms / 1000;
-    const QString clock = QStringLiteral("%1:%2:%3")
-                              .arg(s / 3600 % 24, 2, 10, QLatin1Char('0'))
-                              .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-                              .arg(s % 60, 2, 10, QLatin1Char('0'));
-    return s >= 86400 ? QStringLiteral("%1 d %2").arg(s / 86400).arg(clock) : clock;
-}
 
 QString localTime(qint64 ms)
 {
     return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
-// One column of the statistics table, in the order of the texts' rows.
-QStringList column(const TrendStats &s, const AlarmLimits &limits)
-{
-    const bool any = s.count > 0;
-    const auto sd = s.standardDeviation();
-    return {QString::number(s.count),
-            any ? reading(s.minimum) : none,
-            any ? reading(s.maximum) : none,
-            any ? derived(s.mean) : none,
-            sd ? derived(*sd) : none,
-            any ? QStringLiteral("%1 (%2)").arg(reading(s.latest),
-                                                QDateTime::fromMSecsSinceEpoch(s.latestMs)
-                                                    .toString(QStringLiteral("MM-dd HH:mm:ss")))
-                : none,
-            QString::number(s.notNumbers),
-            limits.isSet() ? QString::number(s.outsideCount) : none,
-            limits.isSet() ? duration(s.outsideMs) : none};
 }
 
 QLabel *labelFor(QWidget *parent, const QString &text, QWidget *field)
@@ -105,7 +45,7 @@ QLabel *labelFor(QWidget *parent, const QString &text, QWidget *field)
 
 TrendWindow::TrendWindow(Language language, UiContext &context, QWidget *parent)
     : QMainWindow(parent), m_language(language), m_texts(trendTexts(language)), m_context(context),
-      m_resetMs(beginning)
+      m_resetMs(beginning), m_pacer([this] { m_chart->refresh(); })
 {
     setObjectName(QStringLiteral("Trend"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -118,24 +58,18 @@ TrendWindow::TrendWindow(Language language, UiContext &context, QWidget *parent)
     connect(m_chart, &TrendChart::viewChanged, this, &TrendWindow::updateStatistics);
     connect(m_chart, &TrendChart::followingChanged, m_follow,
             [this](bool following) { m_follow->setEnabled(!following); });
-    connect(m_chart, &TrendChart::painted, this, [this] {
-        if (m_refreshStartNs >= 0)
-            m_refreshCostNs = cpuNs() - m_refreshStartNs;
-        m_refreshStartNs = -1;
+    connect(m_chart, &TrendChart::painted, &m_pacer, &RefreshPacer::painted);
+    connect(&m_context.history, &LiveHistory::changed, this, [this] {
+        if (mode() == Mode::Live && isVisible())
+            m_pacer.request();
     });
-    m_refreshDue.setSingleShot(true);
-    connect(&m_refreshDue, &QTimer::timeout, this, &TrendWindow::refreshLive);
-    connect(&m_context.history, &LiveHistory::changed, this, &TrendWindow::liveDataChanged);
+    connect(&m_reader, &LogReader::finished, this,
+            [this](const QString &path) { showLog(path, m_reader.takeResult()); });
+    connect(&m_reader, &LogReader::cancelled, this, &TrendWindow::showMode);
     showLive();
 }
 
-TrendWindow::~TrendWindow()
-{
-    if (m_reader) {
-        *m_cancel = true;
-        m_reader->wait();
-    }
-}
+TrendWindow::~TrendWindow() = default;
 
 void TrendWindow::buildMenus()
 {
@@ -266,34 +200,12 @@ void TrendWindow::showEvent(QShowEvent *event)
         ScreenFit::keepOnScreen(this);
 }
 
-void TrendWindow::liveDataChanged()
-{
-    if (mode() != Mode::Live || !isVisible() || m_refreshDue.isActive())
-        return;
-    const qint64 waitMs =
-        std::min(longestRefreshWaitMs,
-                 (m_refreshCostNs * refreshCostShare - m_sinceRefresh.nsecsElapsed()) / 1'000'000);
-    if (!m_sinceRefresh.isValid() || waitMs <= 0)
-        refreshLive();
-    else
-        m_refreshDue.start(int(waitMs));
-}
-
-void TrendWindow::refreshLive()
-{
-    // The cost runs until the chart has painted: scaling, statistics, layout and drawing.
-    m_refreshStartNs = cpuNs();
-    m_chart->refresh();
-    m_sinceRefresh.start();
-}
-
 void TrendWindow::showLive()
 {
-    if (m_reader)
-        *m_cancel = true;
+    m_reader.cancel(); // the operator went back to the live data meanwhile
     m_file.reset();
     m_filePath.clear();
-    m_chart->setSeries(&m_context.history.series());
+    m_chart->setSeries(&shownSeries());
     showMode();
 }
 
@@ -319,23 +231,8 @@ void TrendWindow::showMode()
 
 void TrendWindow::openLog(const QString &path)
 {
-    if (m_reader)
-        return;
-    m_cancel = std::make_shared<std::atomic<bool>>(false);
-    auto result = std::make_shared<LogReview::Result>();
-    m_reader = QThread::create(
-        [path, result, cancel = m_cancel] { *result = LogReview::read(path, cancel.get()); });
-    connect(m_reader, &QThread::finished, this, [this, path, result, cancel = m_cancel] {
-        m_reader->deleteLater();
-        m_reader = nullptr;
-        if (*cancel) { // the operator went back to the live data meanwhile
-            showMode();
-            return;
-        }
-        showLog(path, std::move(*result));
-    });
-    m_mode->setText(m_texts.reading.arg(QDir::toNativeSeparators(path)));
-    m_reader->start();
+    if (m_reader.start(path))
+        m_mode->setText(m_texts.reading.arg(QDir::toNativeSeparators(path)));
 }
 
 void TrendWindow::showLog(const QString &path, LogReview::Result result)
@@ -386,32 +283,32 @@ void TrendWindow::applyLimits()
 
 void TrendWindow::updateStatistics()
 {
-    const TrendSeries *series = m_file ? &m_file->series : &m_context.history.series();
+    const TrendSeries &series = shownSeries();
     const AlarmLimits &limits = m_context.session.limits();
-    const QStringList shown =
-        column(Trend::summarize(*series, m_chart->from(), m_chart->to(), limits), limits);
-    const QStringList whole =
-        column(Trend::summarize(*series, m_file ? beginning : m_resetMs, end, limits), limits);
+    const auto column = [&](qint64 from, qint64 to) {
+        return TrendStatistics::column(Trend::summarize(series, from, to, limits), limits,
+                                       series.decimals());
+    };
+    m_shown = column(m_chart->from(), m_chart->to());
+    m_whole = column(m_file ? beginning : m_resetMs, end);
     for (int r = 0; r < m_stats->rowCount(); ++r) {
-        m_stats->item(r, 0)->setText(shown[r]);
-        m_stats->item(r, 1)->setText(whole[r]);
+        m_stats->item(r, 0)->setText(m_shown.value(r));
+        m_stats->item(r, 1)->setText(m_whole.value(r));
     }
+}
+
+const TrendSeries &TrendWindow::shownSeries() const
+{
+    return m_file ? m_file->series : m_context.history.series();
 }
 
 QString TrendWindow::statisticsText() const
 {
-    QStringList lines{
+    return TrendStatistics::text(
         m_mode->text(),
         QStringLiteral("%1 - %2").arg(localTime(m_chart->from()), localTime(m_chart->to())),
-        QString()};
-    lines.last() = QStringLiteral("\t%1\t%2")
-                       .arg(m_stats->horizontalHeaderItem(0)->text(),
-                            m_stats->horizontalHeaderItem(1)->text());
-    for (int r = 0; r < m_stats->rowCount(); ++r)
-        lines << QStringLiteral("%1\t%2\t%3")
-                     .arg(m_texts.rows[r], m_stats->item(r, 0)->text(),
-                          m_stats->item(r, 1)->text());
-    return lines.join(u'\n') + u'\n';
+        {m_texts.shownSpan, mode() == Mode::Live ? m_texts.sinceReset : m_texts.wholeFile},
+        m_texts.rows, m_shown, m_whole);
 }
 
 void TrendWindow::savePng()

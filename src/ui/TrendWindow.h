@@ -1,15 +1,14 @@
 #pragma once
 
 #include "core/Language.h"
+#include "monitor/LogReader.h"
 #include "monitor/LogReview.h"
+#include "ui/RefreshPacer.h"
 #include "ui/TrendTexts.h"
 #include "ui/UiContext.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QTimer>
 
-#include <atomic>
 #include <memory>
 
 class QComboBox;
@@ -17,7 +16,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
-class QThread;
 class TrendChart;
 
 // The Trend window (one class, both languages, not modal): the measured value's history as
@@ -34,7 +32,7 @@ public:
 
     Mode mode() const { return m_file ? Mode::File : Mode::Live; }
     TrendChart *chart() const { return m_chart; }
-    bool isReading() const { return m_reader != nullptr; }
+    bool isReading() const { return m_reader.isReading(); }
 
     // Reads `path` and shows it (File mode) once read; a file that cannot be read is reported
     // and the window stays as it was.
@@ -61,8 +59,7 @@ private:
     void showLog(const QString &path, LogReview::Result result);
     void savePng();
     void showMode();
-    void liveDataChanged();
-    void refreshLive();
+    const TrendSeries &shownSeries() const;
 
     const Language m_language;
     const TrendTexts &m_texts;
@@ -77,13 +74,8 @@ private:
 
     std::unique_ptr<LogReview::Result> m_file; // File mode: the log shown
     QString m_filePath;
-    qint64 m_resetMs; // Live mode: statistics since this time
-    QThread *m_reader = nullptr;
-    // Live refreshes are spaced so that drawing a long history never takes more than a
-    // small share of the time: the next one waits for a multiple of what the last one cost.
-    QTimer m_refreshDue;
-    QElapsedTimer m_sinceRefresh;
-    qint64 m_refreshCostNs = 0;
-    qint64 m_refreshStartNs = -1; // processor time when the refresh began, until painted
-    std::shared_ptr<std::atomic<bool>> m_cancel;
+    qint64 m_resetMs;             // Live mode: statistics since this time
+    QStringList m_shown, m_whole; // the statistics' two columns as shown
+    RefreshPacer m_pacer;         // live refreshes
+    LogReader m_reader;
 };

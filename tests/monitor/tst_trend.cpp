@@ -1,11 +1,14 @@
 // The measured value's history: the ring's bound, the statistics of known series, what a
 // chart is given to draw (breaks kept, a bounded number of points per column), and a log
 // file read back for review.
+#include "monitor/LogReader.h"
 #include "monitor/LogReview.h"
+#include "monitor/TrendScale.h"
 #include "monitor/TrendSeries.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -171,8 +174,9 @@ private slots:
             bytes += record(i, QByteArray::number(12.0 + double(i) / 10));
         bytes += record(10, "OVER");
         bytes += record(11, "");
-        bytes += record(20, "13.5"); // 8 records missing: a break before it
+        bytes += record(20, "13.50"); // 8 records missing: a break before it
         const LogReview::Result r = LogReview::parse(bytes);
+        QCOMPARE(r.series.decimals(), 2); // the most any number had
         QVERIFY(r.error.isEmpty());
         QCOMPARE(r.records, 13);
         QCOMPARE(r.damaged, 0);
@@ -234,7 +238,20 @@ private slots:
             }
             out.write(chunk);
         }
-        const LogReview::Result r = LogReview::read(path);
+        // On a worker thread: the outcome comes back here, unless it is no longer wanted.
+        LogReader reader;
+        QSignalSpy finished(&reader, &LogReader::finished);
+        QSignalSpy cancelled(&reader, &LogReader::cancelled);
+        QVERIFY(reader.start(path));
+        QVERIFY(!reader.start(path)); // one at a time
+        reader.cancel();
+        QVERIFY(cancelled.wait(10000));
+        QVERIFY(finished.isEmpty());
+        QVERIFY(reader.start(path));
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished[0][0].toString(), path);
+        QVERIFY(!reader.isReading());
+        const LogReview::Result r = reader.takeResult();
         QVERIFY(r.error.isEmpty());
         QCOMPARE(r.records, 600000);
         QCOMPARE(r.damaged, 0);
@@ -323,6 +340,96 @@ private slots:
         QCOMPARE(r.series.at(1).ms, utc("2026-03-29T01:00:00Z"));
         QCOMPARE(r.series.at(3).ms, utc("2026-10-24T23:59:59Z"));
         QCOMPARE(r.series.at(4).ms, utc("2026-10-25T02:59:59Z"));
+    }
+
+    // The value axis: round figures a whole number of steps apart that hold every number in
+    // view and both limits, with a margin; points outside the view do not stretch it.
+    void valueAxisHoldsWhatIsInViewInRoundSteps_data()
+    {
+        QTest::addColumn<std::vector<double>>("values");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<double>("bottom");
+        QTest::addColumn<double>("top");
+        const double none = qQNaN();
+        QTest::newRow("scatter") << std::vector<double>{12.31, 12.36} << none << none << 0.02
+                                 << 12.30 << 12.38;
+        QTest::newRow("one value")
+            << std::vector<double>{5.0} << none << none << 0.02 << 4.94 << 5.06;
+        QTest::newRow("a limit above")
+            << std::vector<double>{1.0, 2.0} << 10.0 << none << 2.0 << 0.0 << 12.0;
+        QTest::newRow("nothing") << std::vector<double>{} << none << none << 0.2 << 0.0 << 1.0;
+        QTest::newRow("negative") << std::vector<double>{-0.5, -0.45} << none << -0.6 << 0.05
+                                  << -0.65 << -0.40;
+    }
+    void valueAxisHoldsWhatIsInViewInRoundSteps()
+    {
+        QFETCH(std::vector<double>, values);
+        QFETCH(double, high);
+        QFETCH(double, low);
+        QFETCH(double, step);
+        QFETCH(double, bottom);
+        QFETCH(double, top);
+        std::vector<TrendSeries::Point> points{{t0 - 5000, 1e6}}; // before the view
+        for (size_t i = 0; i < values.size(); ++i)
+            points.push_back({t0 + qint64(i) * 1000, values[i]});
+        points.push_back({t0 + 500, TrendSeries::breakMark});
+        const AlarmLimits limits{qIsNaN(high) ? std::nullopt : std::optional(high),
+                                 qIsNaN(low) ? std::nullopt : std::optional(low)};
+        const Trend::ValueScale scale = Trend::valueScale(points, t0, t0 + 60'000, limits, 6);
+        QVERIFY2(qFuzzyCompare(scale.step, step), qPrintable(QString::number(scale.step)));
+        QVERIFY2(qAbs(scale.low - bottom) < 1e-9 && qAbs(scale.high - top) < 1e-9,
+                 qPrintable(QStringLiteral("%1 .. %2").arg(scale.low).arg(scale.high)));
+        QCOMPARE(scale.ticks(), int(std::lround((top - bottom) / step)) + 1);
+    }
+
+    // The time axis (local time, Europe/Berlin here): ticks on round times for the length
+    // shown, whatever second the view starts at, across a change of daylight saving time.
+    void timeTicksFallOnRoundLocalTimes_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<qint64>("lengthS");
+        QTest::addColumn<QStringList>("ticks");
+        QTest::newRow("10 s") << "2026-12-10T12:03:27.400" << qint64(10)
+                              << QStringList{"12:03:28", "12:03:30", "12:03:32", "12:03:34",
+                                             "12:03:36"};
+        QTest::newRow("10 min") << "2026-12-10T12:03:27" << qint64(600)
+                                << QStringList{"12:04:00", "12:06:00", "12:08:00", "12:10:00",
+                                               "12:12:00"};
+        QTest::newRow("1 h") << "2026-12-10T11:59:59" << qint64(3600)
+                             << QStringList{"12:00:00", "12:10:00", "12:20:00",
+                                            "12:30:00", "12:40:00", "12:50:00"};
+        QTest::newRow("8 h") << "2026-12-10T06:20:00" << qint64(8 * 3600)
+                             << QStringList{"08:00:00", "10:00:00", "12:00:00", "14:00:00"};
+        QTest::newRow("24 h") << "2026-12-09T12:30:00" << qint64(24 * 3600)
+                              << QStringList{"18:00:00", "00:00:00", "06:00:00", "12:00:00"};
+        QTest::newRow("summer time begins: 02:00 is skipped")
+            << "2026-03-29T00:20:00" << qint64(8 * 3600)
+            << QStringList{"04:00:00", "06:00:00", "08:00:00"};
+        QTest::newRow("summer time ends: 02:00 once")
+            << "2026-10-25T01:10:00" << qint64(4 * 3600)
+            << QStringList{"02:00:00", "03:00:00", "04:00:00"};
+        QTest::newRow("7 days") << "2026-12-03T14:00:00" << qint64(7 * 86400)
+                                << QStringList{"2026-12-04", "2026-12-05", "2026-12-06",
+                                               "2026-12-07", "2026-12-08", "2026-12-09",
+                                               "2026-12-10"};
+    }
+    void timeTicksFallOnRoundLocalTimes()
+    {
+        QFETCH(QString, from);
+        QFETCH(qint64, lengthS);
+        QFETCH(QStringList, ticks);
+        const qint64 start = QDateTime::fromString(from, Qt::ISODateWithMs).toMSecsSinceEpoch();
+        const bool days = lengthS > 3 * 86400;
+        QStringList got;
+        for (const qint64 ms : Trend::timeTicks(start, start + lengthS * 1000, days ? 7 : 6))
+            got << QDateTime::fromMSecsSinceEpoch(ms).toString(days ? "yyyy-MM-dd HH:mm"
+                                                                    : "HH:mm:ss");
+        if (days)
+            for (QString &tick : ticks)
+                tick += QStringLiteral(" 00:00");
+        QCOMPARE(got, ticks);
     }
 
     void breaksOnlyWhereTheyMeanSomething()

@@ -1,8 +1,12 @@
-// Window rules that need no window: keeping a window inside the screen's available area, and
-// captions as a screen reader reads them.
+// Window rules that need no window: keeping a window inside the screen's available area,
+// captions as a screen reader reads them, the Trend window's statistics as text and the
+// pacing of its live refreshes.
 #include "ui/Controls.h"
+#include "ui/RefreshPacer.h"
 #include "ui/ScreenFit.h"
+#include "ui/TrendStatistics.h"
 
+#include <QDateTime>
 #include <QRect>
 #include <QTest>
 
@@ -53,7 +57,58 @@ private Q_SLOTS:
             QCOMPARE(Controls::withoutAccessKey(QString::fromUtf8(caption)),
                      QString::fromUtf8(read));
     }
+
+    // Values as the replies give them, or as plain readings where no reply said; a "-"
+    // where there is nothing to tell.
+    void statisticsReadAsTheRepliesDo()
+    {
+        TrendStats s;
+        const qint64 t = QDateTime(QDate(2026, 12, 8), QTime(13, 59, 0)).toMSecsSinceEpoch();
+        for (const double v : {12.345, 12.351, 12.339})
+            s.add(t, v);
+        s.outsideCount = 2;
+        s.outsideMs = (24 * 3600 + 3723) * qint64(1000);
+        const AlarmLimits limits{12.35, std::nullopt};
+        QCOMPARE(TrendStatistics::column(s, limits, 3),
+                 (QStringList{"3", "12.339", "12.351", "12.345", "0.006", "12.339 (12-08 13:59:00)",
+                              "0", "2", "1 d 01:02:03"}));
+        const QStringList plain = TrendStatistics::column(s, {}, -1);
+        QCOMPARE(plain[1], QStringLiteral("12.339"));
+        QCOMPARE(plain.mid(7), (QStringList{"-", "-"})); // no limits set
+        QCOMPARE(TrendStatistics::column(TrendStats{}, limits, 3),
+                 (QStringList{"0", "-", "-", "-", "-", "-", "0", "0", "00:00:00"}));
+
+        QCOMPARE(TrendStatistics::text("Live", "from - to", {"Shown", "Since"}, {"Count", "Mean"},
+                                       {"3", "12.345"}, {"5", "12.340"}),
+                 QStringLiteral("Live\nfrom - to\n\tShown\tSince\nCount\t3\t5\n"
+                                "Mean\t12.345\t12.340\n"));
+    }
+
+    // After a refresh that cost t, the next waits 400 t from its start, 5 s at most; a
+    // change meanwhile waits with it, and many changes make one refresh.
+    void refreshesWaitForAShareOfTheirCost()
+    {
+        QCOMPARE(RefreshPacer::waitMs(1'000'000, 0), 400);
+        QCOMPARE(RefreshPacer::waitMs(1'000'000, 300'000'000), 100);
+        QCOMPARE(RefreshPacer::waitMs(1'000'000, 500'000'000), 0);
+        QCOMPARE(RefreshPacer::waitMs(100'000'000, 0), RefreshPacer::longestWaitMs);
+
+        qint64 processorNs = 0;
+        int refreshes = 0;
+        RefreshPacer pacer([&] { ++refreshes; }, [&] { return processorNs; });
+        pacer.request(); // the first one at once
+        QCOMPARE(refreshes, 1);
+        processorNs += 100'000; // it cost 0.1 ms: the next waits 40 ms
+        pacer.painted();
+        pacer.request();
+        pacer.request();
+        QCOMPARE(refreshes, 1);
+        QVERIFY(pacer.isWaiting());
+        QTRY_COMPARE(refreshes, 2);
+        QTest::qWait(100);
+        QCOMPARE(refreshes, 2);
+    }
 };
 
-QTEST_APPLESS_MAIN(TestUiHelpers)
+QTEST_GUILESS_MAIN(TestUiHelpers)
 #include "tst_uihelpers.moc"
