@@ -2,62 +2,23 @@
 
 #include "core/SettingsFile.h"
 #include "core/SmallFile.h"
+#include "logger/OptionChecks.h"
+#include "logger/OptionTable.h"
 #include "serial/PortMapping.h"
 #include "serial/SerialPort.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QUrl>
 
 namespace LoggerOptions {
 namespace {
 
-struct Failed {
-    QString what;
-};
-
-// No option has a use for a control character, and a NUL would cut a path short where
-// it reaches the system.
-std::optional<QChar> controlIn(QStringView text)
+QString lastValue(const QCommandLineParser &p, const QString &name)
 {
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            return c;
-    }
-    return std::nullopt;
-}
-
-QString named(QChar control)
-{
-    return QStringLiteral("the control character U+%1")
-        .arg(QString::number(control.unicode(), 16).toUpper().rightJustified(4, u'0'));
-}
-
-// Bytes that are no UTF-8 would come out changed (as U+FFFD), and so would name another
-// file or send another password.
-std::optional<QString> strictUtf8(QByteArrayView bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (utf8.hasError())
-        return std::nullopt;
-    return text;
-}
-
-// A path as the system will get it. U+FFFD is what decoding the arguments left of bytes
-// the locale's encoding could not read: the file it names is not the one meant.
-void checkPath(const QString &what, const QString &path)
-{
-    if (const auto c = controlIn(path))
-        throw Failed{QStringLiteral("%1: the path holds %2").arg(what, named(*c))};
-    if (path.contains(QChar::ReplacementCharacter) ||
-        QFile::decodeName(QFile::encodeName(path)) != path)
-        throw Failed{QStringLiteral("%1: the path \"%2\" is not valid in the system's encoding")
-                         .arg(what, path)};
+    const QStringList values = p.values(name);
+    return values.isEmpty() ? QString() : values.last();
 }
 
 // Values of the command line: the config file's have been checked line by line already.
@@ -69,32 +30,41 @@ void checkValues(const QCommandLineParser &p)
                 throw Failed{QStringLiteral("--%1: the value holds %2").arg(name, named(*c))};
         }
     }
-    for (const char *path : {"device", "log", "settings", "mqtt-cafile", "mqtt-password-file"}) {
-        for (const QString &value : p.values(QLatin1String(path)))
-            checkPath(QStringLiteral("--") + QLatin1String(path), value);
+    for (const Option &o : optionTable) {
+        if (o.kind != Kind::Path)
+            continue;
+        const QString name = QLatin1String(o.name);
+        for (const QString &value : p.values(name))
+            checkPath(QStringLiteral("--") + name, value);
     }
 }
 
-QString lastValue(const QCommandLineParser &p, const QString &name)
+// The value of a whole-number option, or `fallback` when it is not given.
+int whole(const QCommandLineParser &p, const char *name, int fallback)
 {
-    const QStringList values = p.values(name);
-    return values.isEmpty() ? QString() : values.last();
-}
-
-int seconds(const QCommandLineParser &p, const QString &name, int fallback)
-{
-    if (!p.isSet(name))
+    const QString key = QLatin1String(name);
+    if (!p.isSet(key))
         return fallback;
-    const QString text = lastValue(p, name);
+    const Range &range = findOption(key)->range;
+    const QString text = lastValue(p, key);
     bool ok = false;
     const int value = text.toInt(&ok);
-    if (!ok || value < LoggerConfig::minInterval || value > LoggerConfig::maxInterval)
-        throw Failed{QStringLiteral("--%1 takes whole seconds from %2 to %3, not \"%4\"")
-                         .arg(name)
-                         .arg(LoggerConfig::minInterval)
-                         .arg(LoggerConfig::maxInterval)
+    if (!ok || value < range.min || value > range.max)
+        throw Failed{QStringLiteral("--%1 takes %2 from %3 to %4, not \"%5\"")
+                         .arg(key, QLatin1String(range.unit))
+                         .arg(range.min)
+                         .arg(range.max)
                          .arg(text)};
     return value;
+}
+
+// Refuses the first option given that needs what is missing (`what`).
+void checkNeeds(const QCommandLineParser &p, Needs needs, const QString &what)
+{
+    for (const Option &o : optionTable) {
+        if (o.needs == needs && p.isSet(QLatin1String(o.name)))
+            throw Failed{QStringLiteral("--%1 needs %2").arg(QLatin1String(o.name), what)};
+    }
 }
 
 QByteArray readSmall(const QString &path, const QString &what)
@@ -184,15 +154,7 @@ LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
                              .arg(file)};
         m.password = *password;
     }
-    if (p.isSet(QStringLiteral("mqtt-queue"))) {
-        const QString q = lastValue(p, QStringLiteral("mqtt-queue"));
-        bool ok = false;
-        m.queueLimit = q.toInt(&ok);
-        if (!ok || m.queueLimit < 1 || m.queueLimit > 10000000)
-            throw Failed{QStringLiteral("--mqtt-queue takes a number of readings from 1 to "
-                                        "10000000, not \"%1\"")
-                             .arg(q)};
-    }
+    m.queueLimit = whole(p, "mqtt-queue", m.queueLimit);
     return m;
 }
 
@@ -226,7 +188,7 @@ LoggerConfig configFrom(const QCommandLineParser &p, const Environment &env)
                                         "19200, not \"%1\"")
                              .arg(text)};
     }
-    c.pollSeconds = seconds(p, QStringLiteral("poll"), c.pollSeconds);
+    c.pollSeconds = whole(p, "poll", c.pollSeconds);
     if (p.isSet(QStringLiteral("log")))
         c.logPath = lastValue(p, QStringLiteral("log"));
     if (p.isSet(QStringLiteral("no-log"))) {
@@ -234,121 +196,22 @@ LoggerConfig configFrom(const QCommandLineParser &p, const Environment &env)
             throw Failed{QStringLiteral("give either --log or --no-log, not both")};
         c.logPath.clear();
     }
-    if (!c.logPath.isEmpty())
+    if (c.logPath.isEmpty())
+        checkNeeds(p, Needs::LogFile, QStringLiteral("a log file (--log FILE)"));
+    else
         c.logPath = QFileInfo(c.logPath).absoluteFilePath();
-    const bool logging = !c.logPath.isEmpty();
-    for (const char *needsLog : {"log-interval", "daily"}) {
-        if (!logging && p.isSet(QLatin1String(needsLog)))
-            throw Failed{
-                QStringLiteral("--%1 needs a log file (--log FILE)").arg(QLatin1String(needsLog))};
-    }
-    c.logSeconds = seconds(p, QStringLiteral("log-interval"), c.logSeconds);
+    c.logSeconds = whole(p, "log-interval", c.logSeconds);
     c.daily = p.isSet(QStringLiteral("daily"));
     c.quiet = p.isSet(QStringLiteral("quiet"));
     if (p.isSet(QStringLiteral("mqtt"))) {
         c.mqtt = mqttFrom(p, env);
     } else {
-        for (const char *needsMqtt :
-             {"mqtt-cafile", "mqtt-user", "mqtt-password-file", "mqtt-queue"}) {
-            if (p.isSet(QLatin1String(needsMqtt)))
-                throw Failed{QStringLiteral("--%1 needs --mqtt URL").arg(QLatin1String(needsMqtt))};
-        }
+        checkNeeds(p, Needs::Mqtt, QStringLiteral("--mqtt URL"));
     }
     return c;
 }
 
-void addOptions(QCommandLineParser &p)
-{
-    p.setApplicationDescription(QStringLiteral(
-        "Polls a QSR540 measuring instrument on a serial port without a window, logs the "
-        "measured value to a CSV file as the QSRLINK window does, prints each reading and "
-        "can publish the readings to an MQTT broker. Communication errors never stop it: "
-        "it keeps polling, and notes each loss and return of the instrument."));
-    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const auto add = [&p](const char *name, const char *help, const char *value = nullptr) {
-        QCommandLineOption o(QString::fromLatin1(name), QString::fromLatin1(help));
-        if (value)
-            o.setValueName(QString::fromLatin1(value));
-        p.addOption(o);
-    };
-    add("port", "Port number COM1 to COM7, through the ports/ links (default COM1).", "COMn");
-    add("device", "The serial device itself, e.g. /dev/serial/by-id/....", "PATH");
-    add("baud", "Speed: 300, 600, 1200, 2400, 4800, 9600 (default) or 19200.", "N");
-    add("poll", "Poll every SEC seconds, 1 to 100 (default 1).", "SEC");
-    add("log", "Append a record to FILE at every log interval.", "FILE");
-    add("log-interval", "Log every SEC seconds, 1 to 100 (default 1).", "SEC");
-    add("daily", "A log file per day: FILE-yyyymmdd.csv.");
-    add("no-log", "Log nothing, even with a log path from --settings.");
-    add("settings", "Take port, speed and log path from this 540comm.st (read only).", "FILE");
-    add("quiet", "Print no line per reading.");
-    add("mqtt", "Publish to the broker at mqtt://HOST[:PORT]/PREFIX (mqtts:// for TLS).", "URL");
-    add("mqtt-cafile", "Certificate authority of the broker's certificate (mqtts).", "FILE");
-    add("mqtt-user", "User name at the broker.", "NAME");
-    add("mqtt-password-file", "The broker password is the first line of FILE.", "FILE");
-    add("mqtt-queue", "Readings kept while the broker is away (default 100000).", "N");
-    add("config", "Read options from FILE, one \"name = value\" a line.", "FILE");
-    p.addHelpOption();
-    p.addVersionOption();
-}
-
 } // namespace
-
-namespace {
-// "%i" -> instance, "%%" -> '%'; any other '%' stays as it is.
-QString expandInstance(const QString &value, const QString &instance)
-{
-    QString out;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        const QChar next = i + 1 < value.size() ? value[i + 1] : QChar();
-        if (value[i] == u'%' && (next == u'i' || next == u'%')) {
-            out += next == u'i' ? instance : QStringLiteral("%");
-            ++i;
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
-}
-} // namespace
-
-std::optional<QStringList> configArguments(const QByteArray &text, QString *error,
-                                           const QString &instance)
-{
-    QStringList args;
-    int number = 0;
-    const auto failed = [&](const QString &why) {
-        if (error)
-            *error = QStringLiteral("line %1%2").arg(number).arg(why);
-        return std::nullopt;
-    };
-    for (const QByteArray &raw : text.split('\n')) {
-        ++number;
-        const auto decoded = strictUtf8(raw);
-        const QString line = decoded.value_or(QString::fromUtf8(raw)).trimmed();
-        if (line.isEmpty() || line.startsWith(u'#'))
-            continue; // a comment may be in any encoding
-        const qsizetype eq = line.indexOf(u'=');
-        const QString name = (eq < 0 ? line : line.left(eq)).trimmed();
-        const QString value = eq < 0 ? QString() : line.mid(eq + 1).trimmed();
-        const auto control = controlIn(line);
-        if (name.isEmpty() || name.startsWith(u'-') || name.contains(u' ') || name == "config" ||
-            controlIn(name) || name.contains(QChar::ReplacementCharacter)) {
-            if (control)
-                return failed(QStringLiteral(" holds %1").arg(named(*control)));
-            if (!decoded)
-                return failed(QStringLiteral(" is not valid UTF-8"));
-            return failed(QStringLiteral(" is not \"name = value\": %1").arg(line));
-        }
-        if (control)
-            return failed(QStringLiteral(": the value of %1 holds %2").arg(name, named(*control)));
-        if (!decoded)
-            return failed(QStringLiteral(": the value of %1 is not valid UTF-8").arg(name));
-        args << QStringLiteral("--") + name;
-        if (eq >= 0)
-            args << expandInstance(value, instance);
-    }
-    return args;
-}
 
 Parsed parse(const QStringList &arguments, const Environment &env)
 {

@@ -15,6 +15,7 @@ struct LoggerConfig {
     static constexpr int minInterval = 1;   // seconds
     static constexpr int maxInterval = 100; // seconds
     static constexpr int defaultQueue = 100000;
+    static constexpr int maxQueue = 10000000;
 
     QString device;     // absolute path; empty: portNumber through the ports/ links
     int portNumber = 1; // COM1..COM7

@@ -64,23 +64,8 @@ documented=$(zcat "$prefix/share/man/man1/qsr540-sim.1.gz" | options)
 grep -qx -- '--link' <<<"$listed" || fail "qsr540-sim --help: $listed"
 [[ $listed == "$documented" ]] || fail "qsr540-sim(1) lists $documented, --help $listed"
 
-# The logger's manual page has an entry for each entry of its --help, with the same names
-# and value names: "-h, --help", "--port COMn". --help's entries are the lines indented by
-# two spaces, up to the next two spaces; the page's are the tags after .TP in OPTIONS.
+# The logger's manual page is checked against its option table by tst_loggeroptions.
 logger=$prefix/bin/qsrlink-logger
-help_entries() { awk -F '  +' '/^  -/ { print $2 }' | tr -d '<>' | sort; }
-page_entries() {
-  awk '/^\.SH/ { options = ($2 == "OPTIONS") } options && tag { print; tag = 0 }
-       options && /^\.TP/ { tag = 1 }' |
-    sed -E 's/^\.(BI|BR|B|I|IR) +//; s/\\//g; s/"//g; s/ +/ /g; s/ ,/,/g; s/ +$//' | sort
-}
-listed=$("$logger" --help | help_entries) || fail "qsrlink-logger --help failed"
-documented=$(zcat "$prefix/share/man/man1/qsrlink-logger.1.gz" | page_entries)
-for entry in '--device PATH' '--mqtt URL' '--daily' '-h, --help'; do
-  grep -qxF -- "$entry" <<<"$listed" || fail "qsrlink-logger --help lacks $entry: $listed"
-done
-[[ $listed == "$documented" ]] ||
-  fail "qsrlink-logger(1) and --help differ: $(diff <(echo "$documented") <(echo "$listed"))"
 # Help ends well; a poll interval of 0 is a bad option (2), refused before any port is
 # opened or any file written.
 "$logger" --help >/dev/null || fail "qsrlink-logger --help exits $?"

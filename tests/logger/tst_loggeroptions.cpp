@@ -1,8 +1,11 @@
 #include "logger/LoggerConfig.h"
+#include "logger/OptionTable.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +18,37 @@ void write(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// The entries of the manual page's OPTIONS section: each tag after .TP ("--port COMn",
+// "-h, --help", as the page shows it) with the text under it.
+QMap<QString, QString> manualPageOptions()
+{
+    QFile page(QStringLiteral(QSRLINK_LOGGER_MANUAL_PAGE));
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    QMap<QString, QString> entries;
+    bool inOptions = false;
+    bool tagNext = false;
+    QString tag;
+    for (const QString &line : QString::fromUtf8(page.readAll()).split(u'\n')) {
+        if (line.startsWith(QLatin1String(".SH"))) {
+            inOptions = line == QLatin1String(".SH OPTIONS");
+        } else if (inOptions && line == QLatin1String(".TP")) {
+            tagNext = true;
+        } else if (inOptions && tagNext) {
+            tag = line; // ".BR \-h ", " \-\-help" is "-h, --help"
+            tag.remove(QRegularExpression(QStringLiteral("^\\.[A-Z]+ +")))
+                .remove(u'\\')
+                .remove(u'"');
+            tag = tag.simplified().replace(QLatin1String(" ,"), QLatin1String(","));
+            entries[tag];
+            tagNext = false;
+        } else if (inOptions && !tag.isEmpty()) {
+            entries[tag] += line + u' ';
+        }
+    }
+    return entries;
 }
 } // namespace
 
@@ -76,6 +110,32 @@ private Q_SLOTS:
         const auto p = LoggerOptions::parse(args);
         QCOMPARE(p.outcome, Outcome::Error);
         QVERIFY2(p.text.contains(said), qPrintable(p.text));
+    }
+
+    // The manual page has an entry for each of --help's, under the same names and value
+    // names, and states each number's range as the options take it.
+    void manualPageDescribesEveryOption()
+    {
+        const QMap<QString, QString> page = manualPageOptions();
+        QVERIFY(!page.isEmpty());
+        const QString help = LoggerOptions::parse({"--help"}).text;
+        QVERIFY2(!help.contains(u'%'), qPrintable(help));
+        QStringList listed;
+        static const QRegularExpression entry(QStringLiteral("^  (-\\S.*?)(  |$)"),
+                                              QRegularExpression::MultilineOption);
+        for (const auto &match : entry.globalMatch(help))
+            listed << match.captured(1).remove(u'<').remove(u'>');
+        listed.sort();
+        QCOMPARE(page.keys(), listed);
+
+        for (const LoggerOptions::Option &o : LoggerOptions::optionTable) {
+            if (o.kind != LoggerOptions::Kind::Whole)
+                continue;
+            const QString tag = QStringLiteral("--%1 %2").arg(o.name, o.valueName);
+            const QRegularExpression range(
+                QStringLiteral("\\b%1 to %2\\b").arg(o.range.min).arg(o.range.max));
+            QVERIFY2(page.value(tag).contains(range), qPrintable(tag + ": " + page.value(tag)));
+        }
     }
 
     // Port, speed and log path from the window's settings file, which stays as it was; its
