@@ -1,5 +1,6 @@
 #include "logger/LoggerConfig.h"
 #include "logger/OptionChecks.h"
+#include "logger/OptionTable.h"
 
 namespace LoggerOptions {
 namespace {
@@ -54,6 +55,12 @@ std::optional<QStringList> configArguments(const QByteArray &text, QString *erro
             return failed(QStringLiteral(": the value of %1 holds %2").arg(name, named(*control)));
         if (!decoded)
             return failed(QStringLiteral(": the value of %1 is not valid UTF-8").arg(name));
+        // Without its value, the option would take the next argument for it: the command
+        // line's first, "--config=line3.conf" say, as the log file's name.
+        const Option *option = findOption(name);
+        if (eq < 0 && option && option->valueName)
+            return failed(QStringLiteral(": %1 needs a value (%1 = %2)")
+                              .arg(name, QLatin1String(option->valueName)));
         args << QStringLiteral("--") + name;
         if (eq >= 0)
             args << expandInstance(value, instance);

@@ -247,7 +247,9 @@ Parsed parse(const QStringList &arguments, const Environment &env)
         if (!p.positionalArguments().isEmpty())
             throw Failed{QStringLiteral("unexpected argument \"%1\"")
                              .arg(p.positionalArguments().constFirst())};
-        if (p.isSet(QStringLiteral("help"))) {
+        // --help-all would add Qt's options for QML debugging, which the logger has no use
+        // for; it must not start polling either.
+        if (p.isSet(QStringLiteral("help")) || p.isSet(QStringLiteral("help-all"))) {
             result.outcome = Outcome::Help;
             result.text = p.helpText();
             return result;

@@ -67,7 +67,8 @@ Parsed parse(const QStringList &arguments, const Environment &env = {});
 // The arguments a --config file stands for: one option per line, "name = value" or "name"
 // for a switch, names as on the command line without the dashes; blank lines and lines
 // starting with '#' are skipped. Empty with an error naming the line (and the option) when
-// a line is not of that form, holds a control character or is not valid UTF-8.
+// a line is not of that form, holds a control character or is not valid UTF-8, or names
+// an option that takes a value without one.
 // In a value, "%i" stands for `instance` (the config file's name without ".conf", which is
 // the service instance's: line3.conf serves qsrlink-logger@line3), "%%" for one '%'; so a
 // config copied for another instance logs to a file of its own.

@@ -11,6 +11,7 @@
 #include <QTest>
 
 using LoggerOptions::Outcome;
+Q_DECLARE_METATYPE(LoggerOptions::Outcome)
 
 namespace {
 void write(const QString &path, const QByteArray &bytes)
@@ -112,6 +113,23 @@ private Q_SLOTS:
         QVERIFY2(p.text.contains(said), qPrintable(p.text));
     }
 
+    void answersHelpAndVersionWithoutPolling_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::newRow("help-all") << QStringList{"--help-all"} << Outcome::Help;
+        QTest::newRow("help before a bad value")
+            << QStringList{"--help", "--poll", "0"} << Outcome::Help;
+        QTest::newRow("version") << QStringList{"-v"} << Outcome::Version;
+    }
+
+    void answersHelpAndVersionWithoutPolling()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(Outcome, outcome);
+        QCOMPARE(LoggerOptions::parse(args).outcome, outcome);
+    }
+
     // The manual page has an entry for each of --help's, under the same names and value
     // names, and states each number's range as the options take it.
     void manualPageDescribesEveryOption()
@@ -199,6 +217,10 @@ private Q_SLOTS:
         QTest::newRow("NUL in password")
             << QByteArray() << mqtt + QStringList{"--mqtt-password-file", "secret"}
             << QStringList{"password file", "NUL"};
+        // Without its value the option would take the command line's "--config=x.conf".
+        QTest::newRow("log without a value in the config")
+            << QByteArray("poll = 2\nlog\n") << QStringList()
+            << QStringList{"line 2", "log", "value"};
         QTest::newRow("NUL in settings file log path")
             << QByteArray() << QStringList{"--settings", "540comm.st"}
             << QStringList{"settings file", "U+0000"};
@@ -218,8 +240,7 @@ private Q_SLOTS:
               QByteArray("0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,1,9600\r\n/a\0.csv,x\r\n", 48));
         if (!config.isEmpty()) {
             write("x.conf", config);
-            args << "--config"
-                 << "x.conf";
+            args << "--config=x.conf";
         }
         const auto p = LoggerOptions::parse(args);
         QCOMPARE(p.outcome, Outcome::Error);
