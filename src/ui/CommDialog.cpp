@@ -1,8 +1,8 @@
 #include "ui/CommDialog.h"
 
 #include "serial/SerialPort.h"
+#include "ui/CommTexts.h"
 #include "ui/Controls.h"
-#include "ui/Texts.h"
 #include "ui/Twips.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "ui/OptionsDialog.h"
 
 #include "ui/Controls.h"
-#include "ui/Texts.h"
+#include "ui/OptionsTexts.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>

@@ -7,10 +7,10 @@
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
 #include "ui/CommDialog.h"
+#include "ui/FailureTexts.h"
 #include "ui/Printer.h"
 #include "ui/Prompts.h"
 #include "ui/ScreenFit.h"
-#include "ui/Texts.h"
 
 #include <QGroupBox>
 #include <QImage>

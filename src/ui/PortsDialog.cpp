@@ -5,7 +5,8 @@
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
 #include "ui/Controls.h"
-#include "ui/Texts.h"
+#include "ui/FailureTexts.h"
+#include "ui/PortsTexts.h"
 
 #include <QBoxLayout>
 #include <QDir>

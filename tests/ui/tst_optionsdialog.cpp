@@ -4,7 +4,7 @@
 #include "UiTestKit.h"
 
 #include "ui/OptionsDialog.h"
-#include "ui/Texts.h"
+#include "ui/OptionsTexts.h"
 
 #include <QAction>
 #include <QCheckBox>

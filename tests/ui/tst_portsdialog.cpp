@@ -2,8 +2,9 @@
 // Test against the simulator, and Test refused while another exchange holds the line.
 #include "UiTestKit.h"
 
+#include "ui/MainTexts.h"
 #include "ui/PortsDialog.h"
-#include "ui/Texts.h"
+#include "ui/PortsTexts.h"
 
 #include <QFileInfo>
 #include <QTreeWidget>
