@@ -6,22 +6,26 @@
 // Checked: no crash; no reply longer than the cap; never more waiting than the pending
 // limit; every byte that arrived comes out once and in order (an LF right after a CR
 // belongs to that reply and is dropped) until a flood starts discarding; completion agrees
-// with the deadline the caller's timer is set to; a failed conversion changes nothing and
-// a successful one only the command's own fields.
+// with the deadline the caller's timer is set to. A conversion gives what a plain reading
+// of the reply's bytes gives (a pattern and decimal digits compared as text, none of the
+// parser's own code): the same refusal, or the same value in the command's own fields and
+// nothing else; and a value it stored, sent back as the program writes it, reads the same.
 
 #include "FuzzCheck.h"
 
-#include "core/Numbers.h"
 #include "serial/Protocol.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QRegularExpression>
 #include <QString>
 
 #include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <utility>
 
 using namespace std::chrono_literals;
 using Protocol::ReplyAssembler;
@@ -56,20 +60,6 @@ private:
     std::size_t m_end;
 };
 
-bool isTrimmed(char c)
-{
-    return c == cr || c == lf || c == ' ' || c == '\t';
-}
-
-QByteArrayView trimmed(QByteArrayView t)
-{
-    while (!t.isEmpty() && isTrimmed(t.front()))
-        t = t.sliced(1);
-    while (!t.isEmpty() && isTrimmed(t.back()))
-        t.chop(1);
-    return t;
-}
-
 // A set where no field is 0, so a conversion that touches a field is visible.
 ParameterSet marked()
 {
@@ -79,34 +69,122 @@ ParameterSet marked()
     return p;
 }
 
+struct Reading {
+    Protocol::ReplyFault fault = Protocol::ReplyFault::None;
+    qint64 value = 0;
+};
+
+// The reply read as the protocol describes it: blanks (space, tab, CR, LF) around an
+// optional sign, digits and an optional point with digits; rounded to the nearest integer,
+// a half to the even one; P, H and L 32-bit, the rest 16-bit, M not negative.
+Reading plainReading(QByteArrayView reply, const Protocol::ParameterCommand &command)
+{
+    using Fault = Protocol::ReplyFault;
+    if (reply.size() >= Protocol::maxReplyLength && reply.back() != cr && reply.back() != lf)
+        return {Fault::CutOff};
+    const QString text = QString::fromLatin1(reply);
+    static const QRegularExpression blank(QStringLiteral("\\A[ \\t\\r\\n]*\\z"));
+    static const QRegularExpression number(
+        QStringLiteral("\\A[ \\t\\r\\n]*([+-]?)([0-9]*)(?:\\.([0-9]*))?[ \\t\\r\\n]*\\z"));
+    if (blank.match(text).hasMatch())
+        return {Fault::Empty};
+    const QRegularExpressionMatch parts = number.match(text);
+    QString whole = parts.captured(2);
+    QString fraction = parts.captured(3);
+    if (!parts.hasMatch() || whole.size() + fraction.size() == 0)
+        return {Fault::NotNumber};
+
+    while (whole.startsWith(u'0'))
+        whole.remove(0, 1);
+    while (fraction.endsWith(u'0'))
+        fraction.chop(1);
+    if (whole.size() > 19) // 10^19 is beyond 64 bits, however it is rounded
+        return {Fault::TooLarge};
+    quint64 magnitude = whole.isEmpty() ? 0 : whole.toULongLong();
+    const int half = fraction.compare(QLatin1String("5")); // as text: "49" < "5" < "51"
+    if (half > 0 || (half == 0 && magnitude % 2 == 1))
+        ++magnitude;
+    const bool negative = parts.captured(1) == QLatin1String("-");
+    constexpr quint64 twoTo63 = quint64(1) << 63;
+    if (negative ? magnitude > twoTo63 : magnitude >= twoTo63)
+        return {Fault::TooLarge};
+    const qint64 value = negative ? qint64(0 - magnitude) : qint64(magnitude);
+
+    if (QByteArrayView("PHL").contains(command.readLetter)) {
+        if (value < std::numeric_limits<qint32>::min() ||
+            value > std::numeric_limits<qint32>::max())
+            return {Fault::OutOfRange32};
+    } else if (value < std::numeric_limits<qint16>::min() ||
+               value > std::numeric_limits<qint16>::max()) {
+        return {Fault::OutOfRange16};
+    }
+    if (command.isMode() && value < 0)
+        return {Fault::NotModeDigits};
+    return {Fault::None, value};
+}
+
+// MODE's first and last decimal digit: 123 -> 1, 3; 7 -> 7, 7.
+std::pair<qint64, qint64> modeDigits(qint64 v)
+{
+    const qint64 last = v % 10;
+    while (v >= 10)
+        v /= 10;
+    return {v, last};
+}
+
+// The value stored, sent back as the program writes it (MODE's two digits side by side,
+// as the instrument answers them), reads as the same value.
+void checkRoundTrip(const ParameterSet &values, const Protocol::ParameterCommand &command)
+{
+    const QByteArray rebuilt =
+        command.isMode() ? QByteArray::number(values.field(command.field)) +
+                               QByteArray::number(values.field(command.field + 1)) + cr
+                         : Protocol::writeRequest(command, values).sliced(1); // the letter off
+    ParameterSet again = marked();
+    FUZZ_CHECK(Protocol::applyReply(again, command.readLetter, rebuilt).ok());
+    FUZZ_CHECK(again == values);
+}
+
+// A message may quote the reply: in quotes, printable, short.
+void checkQuoted(const QString &quoted)
+{
+    if (quoted.isEmpty())
+        return;
+    FUZZ_CHECK(quoted.size() >= 2 && quoted.front() == u'"' && quoted.back() == u'"');
+    FUZZ_CHECK(quoted.size() <= 2 + 24 + 3);
+    for (const QChar c : quoted)
+        FUZZ_CHECK(c.unicode() >= 0x20 && c.unicode() < 0x7F);
+}
+
 void checkConversion(QByteArrayView reply, char letter)
 {
     const ParameterSet before = marked();
     ParameterSet values = before;
     const Protocol::ApplyResult result = Protocol::applyReply(values, letter, reply);
+    checkQuoted(result.quoted);
     const Protocol::ParameterCommand *command = Protocol::findCommand(letter);
-    if (!result) {
+    if (!command) {
+        FUZZ_CHECK(result.fault == Protocol::ReplyFault::UnknownLetter);
         FUZZ_CHECK(values == before);
         return;
     }
-    FUZZ_CHECK(command != nullptr);
-    for (int i = 0; i < ParameterSet::fieldCount; ++i) {
-        const bool own = i >= command->field && i < command->field + command->fieldSpan;
-        if (!own)
-            FUZZ_CHECK(values.field(i) == before.field(i));
+    const Reading expected = plainReading(reply, *command);
+    FUZZ_CHECK(result.fault == expected.fault);
+    if (!result) {
+        FUZZ_CHECK(result.letter == command->readLetter);
+        FUZZ_CHECK(values == before);
+        return;
     }
-    const auto number = Numbers::toInteger(QString::fromLatin1(trimmed(reply)));
-    FUZZ_CHECK(number.has_value());
+    ParameterSet stored = before;
     if (command->isMode()) {
-        FUZZ_CHECK(*number >= 0);
-        FUZZ_CHECK(values.field(command->field) >= 0 && values.field(command->field) <= 9);
-        FUZZ_CHECK(values.field(command->field + 1) >= 0 && values.field(command->field + 1) <= 9);
-        const QByteArray digits = QByteArray::number(*number);
-        FUZZ_CHECK(values.field(command->field) == digits.front() - '0');
-        FUZZ_CHECK(values.field(command->field + 1) == digits.back() - '0');
+        const auto [first, last] = modeDigits(expected.value);
+        stored.setField(command->field, first);
+        stored.setField(command->field + 1, last);
     } else {
-        FUZZ_CHECK(values.field(command->field) == *number);
+        stored.setField(command->field, expected.value);
     }
+    FUZZ_CHECK(values == stored);
+    checkRoundTrip(values, *command);
 }
 
 class Harness {
