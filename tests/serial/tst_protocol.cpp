@@ -1,4 +1,5 @@
 #include "serial/Protocol.h"
+#include "serial/ShareProtocol.h"
 
 #include <QTest>
 
