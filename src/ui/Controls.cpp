@@ -14,8 +14,24 @@
 #include <QStyleOptionComboBox>
 
 #include <algorithm>
+#include <functional>
 
 namespace Controls {
+
+namespace {
+
+// Smaller, a half point at a time, until `fits` holds for the font; never below 6 points.
+void shrinkUntil(QLabel *label, const std::function<bool(const QFontMetrics &)> &fits)
+{
+    constexpr qreal smallestPoints = 6.0;
+    QFont font = label->font();
+    while (!fits(QFontMetrics(font)) && font.pointSizeF() > smallestPoints)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    if (font != label->font())
+        label->setFont(font);
+}
+
+} // namespace
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top)
 {
@@ -73,19 +89,21 @@ void setAutoSizedText(QLabel *label, const QString &text)
 
 void shrinkToFit(QLabel *label, QSize size)
 {
-    constexpr qreal smallestPoints = 6.0;
-    QFont font = label->font();
-    auto fits = [&] {
+    shrinkUntil(label, [&](const QFontMetrics &metrics) {
         const QSize need =
-            QFontMetrics(font)
-                .boundingRect(QRect(QPoint(), size), label->alignment(), label->text())
-                .size();
+            metrics.boundingRect(QRect(QPoint(), size), label->alignment(), label->text()).size();
         return need.width() <= size.width() && need.height() <= size.height();
-    };
-    while (!fits() && font.pointSizeF() > smallestPoints)
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-    if (font != label->font())
-        label->setFont(font);
+    });
+}
+
+void shrinkInkToFit(QLabel *label, const QString &sample, int height)
+{
+    // A label sized to one line has its baseline an ascent below its top; smoothing may
+    // darken one more row than the ink's box.
+    shrinkUntil(label, [&](const QFontMetrics &metrics) {
+        const QRect ink = metrics.tightBoundingRect(sample);
+        return metrics.ascent() + ink.y() + ink.height() + 1 <= height;
+    });
 }
 
 void fitToItems(QComboBox *list, int maxWidth)

@@ -33,6 +33,10 @@ void setAutoSizedText(QLabel *label, const QString &text);
 // pixel size (a text the original font could not fit would otherwise run into its
 // neighbour or be cut off). Leaves a fitting label alone.
 void shrinkToFit(QLabel *label, QSize size);
+// The same for the ink of `sample` as the label draws it on one line: until it ends within
+// `height` pixels of the label's top. A substitute font with a taller line than the one a
+// layout was drawn for would otherwise put its glyphs over what stands below.
+void shrinkInkToFit(QLabel *label, const QString &sample, int height);
 // Widens a drop-down list until its longest item shows whole (its popup is never narrower
 // than the list), but not past `maxWidth` pixels, the edge of what holds it. Never narrows.
 void fitToItems(QComboBox *list, int maxWidth);

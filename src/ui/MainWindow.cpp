@@ -22,6 +22,8 @@
 namespace {
 
 constexpr int intervalMaximum = 99; // scroll value 99 (thumb at the bottom) reads 1 second
+// Twips between the two status texts: two spaces, so that they do not read as one sentence.
+constexpr int statusGap = 120;
 
 } // namespace
 
@@ -47,16 +49,15 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     // While polls fail (keep polling), Label3 tells since when instead of "now loading".
     connect(m_monitor, &Monitor::pollStarted, this, [this] {
         if (!m_monitor->isFailing())
-            Controls::setAutoSizedText(m_label3, m_texts.nowLoading);
+            setPollStatus(m_texts.nowLoading);
     });
     connect(m_monitor, &Monitor::instrumentLost, this, [this](const QDateTime &since) {
-        Controls::setAutoSizedText(
-            m_label3, m_texts.noReplySince.arg(since.toString(QStringLiteral("HH:mm:ss"))));
+        setPollStatus(m_texts.noReplySince.arg(since.toString(QStringLiteral("HH:mm:ss"))));
     });
     connect(m_monitor, &Monitor::keepAwakeRefused, this,
             [this](const QString &reason) { m_keepAwakeProblem = reason; });
     connect(m_monitor, &Monitor::instrumentBack, this,
-            [this] { Controls::setAutoSizedText(m_label3, m_texts.nowLoading); });
+            [this] { setPollStatus(m_texts.nowLoading); });
     connect(m_monitor, &Monitor::reading, this, [this](const QDateTime &, const QByteArray &reply) {
         Controls::setAutoSizedText(m_label2, QString::fromLatin1(reply));
         updateValueColour();
@@ -91,18 +92,22 @@ void MainWindow::buildControls()
 
     m_label1 = Controls::label(client, "Label1", m_texts.saveFilePrefix + u' ', 0, 120);
     m_label2 = Controls::label(client, "Label2", QStringLiteral("0"), 1440, 480);
+    m_label3 = Controls::label(client, "Label3", QString(), 600, 960);
+    m_label4 = Controls::label(client, "Label4", QString(), 2760, 960);
     QFont big;
     big.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
                      QStringLiteral("Noto Sans CJK JP")});
     big.setPointSizeF(27.75);
     big.setWeight(QFont::Normal);
     m_label2->setFont(big);
+    // In MS PGothic the digits end on the baseline, right above the status texts; the
+    // substitutes have a taller line and would write the digits over them.
+    Controls::shrinkInkToFit(m_label2, QStringLiteral("-0123456789."),
+                             m_label3->y() - m_label2->y());
     QPalette black = m_label2->palette();
     black.setColor(QPalette::WindowText, Qt::black);
     m_label2->setPalette(black);
     m_label2->adjustSize();
-    m_label3 = Controls::label(client, "Label3", QString(), 600, 960);
-    m_label4 = Controls::label(client, "Label4", QString(), 2760, 960);
 
     m_command1 = Controls::button(client, "Command1", m_texts.startComm, 720, 1200, 1335, 615);
     m_command2 = Controls::button(client, "Command2", m_texts.startSave, 2760, 1200, 1335, 615);
@@ -180,6 +185,17 @@ void MainWindow::placeIntervalLabel(QLabel *label, const QScrollBar *bar)
     label->move(bar->x() - Twips::toPixels(30) - label->width(), label->y());
 }
 
+void MainWindow::setPollStatus(const QString &text)
+{
+    // "no reply since HH:MM:SS" may need more room than there is before Label4's "now
+    // saveing": a smaller font, and the window's own again for a shorter text.
+    m_label3->setFont(QFont());
+    m_label3->setText(text);
+    const int room = m_label4->x() - m_label3->x() - Twips::toPixels(statusGap);
+    Controls::shrinkToFit(m_label3, {room, m_label3->sizeHint().height()});
+    m_label3->adjustSize();
+}
+
 void MainWindow::VScroll1_Change(int value)
 {
     m_label7->setText(QString::number(100 - value));
@@ -227,7 +243,7 @@ void MainWindow::stopPolling()
     m_command2->setEnabled(false);
     setMenusAndSelectorsEnabled(true);
     m_monitor->stopPolling(); // logging ends with polling
-    Controls::setAutoSizedText(m_label3, QString());
+    setPollStatus(QString());
     Controls::setAutoSizedText(m_label4, QString());
     m_command1->setText(m_texts.startComm);
     m_command2->setText(m_texts.startSave);
@@ -242,7 +258,7 @@ void MainWindow::onPollFailed(const CycleResult &result)
     m_context.prompts.message(this, m_texts.communicationError, failureDetail(m_texts, result));
     m_command1->setText(m_texts.startComm);
     m_command2->setText(m_texts.startSave);
-    Controls::setAutoSizedText(m_label3, QString());
+    setPollStatus(QString());
     Controls::setAutoSizedText(m_label4, QString());
 }
 

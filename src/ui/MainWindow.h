@@ -63,6 +63,7 @@ private:
     void buildControls();
     void buildMenus();
     void placeIntervalLabel(QLabel *label, const QScrollBar *bar);
+    void setPollStatus(const QString &text); // Label3
 
     void Command1_Click();
     void Command2_Click();

@@ -1,6 +1,7 @@
 #include "UiTestKit.h"
 
 #include "core/SettingsFile.h"
+#include "monitor/Monitor.h"
 #include "ui/AppController.h"
 #include "ui/MainWindow.h"
 #include "ui/Twips.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -49,6 +51,21 @@ void chooseInLanguageDialog(const char *button)
     });
 }
 
+// Where the label puts ink, in its window's client coordinates (the window's background
+// left out).
+QRect inkOf(const QLabel *label)
+{
+    QImage image(label->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const_cast<QLabel *>(label)->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 0)
+                ink |= QRect(x, y, 1, 1);
+    return ink.translated(label->pos());
+}
+
 // Records which Main windows were ever shown.
 class ShowWatcher : public QObject {
 public:
@@ -75,6 +92,8 @@ private Q_SLOTS:
     void showsItsControlsAndTextsAfterLoad_data();
     void showsItsControlsAndTextsAfterLoad();
     void opensItsClientAreaInPlaceAndMayShrink();
+    void digitsAndStatusTextsNeverShareARow_data();
+    void digitsAndStatusTextsNeverShareARow();
     void buildsTheWholeMenuTree_data();
     void buildsTheWholeMenuTree();
     void intervalLabelsRead100MinusTheScrollValue();
@@ -150,7 +169,6 @@ void TestMainWindow::showsItsControlsAndTextsAfterLoad()
     QCOMPARE(child<QScrollBar>(&w, "VScroll2")->geometry(), Twips::rect(3240, 2280, 255, 255));
     QCOMPARE(child<QLabel>(&w, "Label2")->pos(),
              QPoint(Twips::toPixels(1440), Twips::toPixels(480)));
-    QCOMPARE(child<QLabel>(&w, "Label2")->font().pointSizeF(), 27.75);
 
     // Focus order: the two buttons, then the two interval selectors.
     QCOMPARE(tabStops(&w), (QStringList{"Command1", "Command2", "VScroll1", "VScroll2"}));
@@ -172,6 +190,56 @@ void TestMainWindow::opensItsClientAreaInPlaceAndMayShrink()
         w.resize(half);
         QCOMPARE(w.size(), half);
     }
+}
+
+void TestMainWindow::digitsAndStatusTextsNeverShareARow_data()
+{
+    QTest::addColumn<Language>("language");
+    QTest::addColumn<bool>("lost");
+    QTest::newRow("English, loading") << Language::English << false;
+    QTest::newRow("English, no reply") << Language::English << true;
+    QTest::newRow("Japanese, loading") << Language::Japanese << false;
+    QTest::newRow("Japanese, no reply") << Language::Japanese << true;
+}
+
+void TestMainWindow::digitsAndStatusTextsNeverShareARow()
+{
+    QFETCH(Language, language);
+    QFETCH(bool, lost);
+    UiFixture fx;
+    MainWindow w(language, fx.context);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(w.Form_Load(nullptr));
+    Monitor *monitor = w.monitor();
+    const QDateTime at(QDate(2026, 12, 8), QTime(23, 58, 58));
+    Q_EMIT monitor->pollStarted();
+    Q_EMIT monitor->reading(at, "-12.345\r");
+    Q_EMIT monitor->recordStarted();
+    if (lost)
+        Q_EMIT monitor->instrumentLost(at, CycleResult{});
+    auto *label3 = child<QLabel>(&w, "Label3");
+    QCOMPARE(label3->text(), lost ? mainTexts(language).noReplySince.arg("23:58:58")
+                                  : QStringLiteral("now loading"));
+    QCOMPARE(text(&w, "Label4"), QStringLiteral("now saveing"));
+
+    const QRect digits = inkOf(child<QLabel>(&w, "Label2"));
+    const QRect polling = inkOf(label3), saving = inkOf(child<QLabel>(&w, "Label4"));
+    QVERIFY(!polling.isEmpty() && !saving.isEmpty());
+    // Inside the digits' 555-twip box, and still large in it.
+    QVERIFY2(digits.top() >= Twips::toPixels(480) && digits.bottom() < Twips::toPixels(480 + 555) &&
+                 digits.height() > Twips::toPixels(555) / 2,
+             qPrintable(QDebug::toString(digits)));
+    for (const QRect &status : {polling, saving})
+        QVERIFY2(digits.bottom() < status.top(),
+                 qPrintable(QDebug::toString(digits) + " over " + QDebug::toString(status)));
+    // More than a word space apart, or they read as one sentence.
+    const int space = QFontMetrics(child<QLabel>(&w, "Label8")->font()).horizontalAdvance(u' ');
+    QVERIFY2(saving.left() - polling.right() > 2 * space,
+             qPrintable(QDebug::toString(polling) + " runs into " + QDebug::toString(saving)));
+
+    // A shorter text has the window's font again.
+    Q_EMIT monitor->instrumentBack(at);
+    QCOMPARE(label3->font(), child<QLabel>(&w, "Label8")->font());
 }
 
 void TestMainWindow::buildsTheWholeMenuTree_data()
