@@ -6,12 +6,14 @@
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QLabel>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyleOptionComboBox>
+#include <QToolTip>
 
 #include <algorithm>
 #include <functional>
@@ -19,6 +21,16 @@
 namespace Controls {
 
 namespace {
+
+template <class Label>
+Label *placed(Label *l, const char *name, const QString &text, int left, int top)
+{
+    l->setObjectName(QLatin1String(name));
+    l->setText(text);
+    l->move(Twips::toPixels(left), Twips::toPixels(top));
+    l->adjustSize();
+    return l;
+}
 
 // Smaller, a half point at a time, until `fits` holds for the font; never below 6 points.
 void shrinkUntil(QLabel *label, const std::function<bool(const QFontMetrics &)> &fits)
@@ -35,11 +47,63 @@ void shrinkUntil(QLabel *label, const std::function<bool(const QFontMetrics &)> 
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top)
 {
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QLatin1String(name));
-    l->move(Twips::toPixels(left), Twips::toPixels(top));
-    l->adjustSize();
-    return l;
+    return placed(new QLabel(parent), name, text, left, top);
+}
+
+ElidedLabel::ElidedLabel(QWidget *parent) : QLabel(parent)
+{
+    if (parent)
+        parent->installEventFilter(this);
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    QSize size = QLabel::sizeHint();
+    if (const QWidget *p = parentWidget())
+        size.setWidth(std::clamp(p->width() - x(), 0, size.width()));
+    return size;
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+QString ElidedLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+bool ElidedLabel::event(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip || !toolTip().isEmpty())
+        return QLabel::event(event);
+    if (shownText() != text())
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text(), this);
+    else
+        QToolTip::hideText();
+    return true;
+}
+
+bool ElidedLabel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        adjustSize();
+    return QLabel::eventFilter(watched, event);
+}
+
+void ElidedLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    style()->drawItemText(&painter, contentsRect(),
+                          QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
+                          isEnabled(), shownText(), foregroundRole());
+}
+
+ElidedLabel *elidedLabel(QWidget *parent, const char *name, const QString &text, int left, int top)
+{
+    return placed(new ElidedLabel(parent), name, text, left, top);
 }
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top, int width,

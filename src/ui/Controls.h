@@ -1,11 +1,11 @@
 #pragma once
 
+#include <QLabel>
 #include <QSize>
 #include <QString>
 
 class QAction;
 class QComboBox;
-class QLabel;
 class QMenu;
 class QPushButton;
 class QScrollBar;
@@ -17,6 +17,23 @@ namespace Controls {
 
 // A label at (left, top) that sizes itself to its text.
 QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top);
+// A label that sizes itself to its text but ends at its parent's right edge, and shows a
+// text too long for that with its middle left out. text(), and so what a screen reader
+// reads, stays whole; so does the tooltip shown while the text is cut.
+class ElidedLabel : public QLabel {
+public:
+    explicit ElidedLabel(QWidget *parent);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    // What the label shows at its present width.
+    QString shownText() const;
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+};
+ElidedLabel *elidedLabel(QWidget *parent, const char *name, const QString &text, int left, int top);
 // A label of fixed geometry.
 QLabel *label(QWidget *parent, const char *name, const QString &text, int left, int top, int width,
               int height);

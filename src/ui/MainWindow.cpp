@@ -90,7 +90,8 @@ void MainWindow::buildControls()
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
 
-    m_label1 = Controls::label(client, "Label1", m_texts.saveFilePrefix + u' ', 0, 120);
+    // A long path would run past the window's edge.
+    m_label1 = Controls::elidedLabel(client, "Label1", m_texts.saveFilePrefix + u' ', 0, 120);
     m_label2 = Controls::label(client, "Label2", QStringLiteral("0"), 1440, 480);
     m_label3 = Controls::label(client, "Label3", QString(), 600, 960);
     m_label4 = Controls::label(client, "Label4", QString(), 2760, 960);

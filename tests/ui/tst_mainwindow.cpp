@@ -3,12 +3,15 @@
 #include "core/SettingsFile.h"
 #include "monitor/Monitor.h"
 #include "ui/AppController.h"
+#include "ui/Controls.h"
 #include "ui/MainWindow.h"
 #include "ui/Twips.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QDesktopServices>
 #include <QFontDatabase>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QToolTip>
 
 Q_DECLARE_METATYPE(Language)
 
@@ -94,6 +98,7 @@ private Q_SLOTS:
     void opensItsClientAreaInPlaceAndMayShrink();
     void digitsAndStatusTextsNeverShareARow_data();
     void digitsAndStatusTextsNeverShareARow();
+    void aLongLogFileLosesItsMiddleNotItsEnd();
     void buildsTheWholeMenuTree_data();
     void buildsTheWholeMenuTree();
     void intervalLabelsRead100MinusTheScrollValue();
@@ -240,6 +245,37 @@ void TestMainWindow::digitsAndStatusTextsNeverShareARow()
     // A shorter text has the window's font again.
     Q_EMIT monitor->instrumentBack(at);
     QCOMPARE(label3->font(), child<QLabel>(&w, "Label8")->font());
+}
+
+void TestMainWindow::aLongLogFileLosesItsMiddleNotItsEnd()
+{
+    UiFixture fx;
+    AppSettings s = SettingsFile::defaults(fx.folder.data);
+    s.fom1file = QStringLiteral("/home/operator/.local/share/qsrlink/line-3/qsr540.csv");
+    QVERIFY(writeBytes(fx.settingsPath(), SettingsFile::format(s)));
+    MainWindow w(Language::English, fx.context);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QVERIFY(w.Form_Load(nullptr));
+    w.show();
+    auto *label = dynamic_cast<Controls::ElidedLabel *>(child<QLabel>(&w, "Label1"));
+    QVERIFY(label);
+    const QString whole = "Save file =" + s.fom1file;
+    QCOMPARE(label->text(), whole);
+    QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), whole);
+    QVERIFY(label->geometry().right() < w.centralWidget()->width());
+    const QString shown = label->shownText();
+    QVERIFY2(shown.startsWith("Save file =/home/") && shown.endsWith("/qsr540.csv") &&
+                 shown.contains(QChar(0x2026)),
+             qPrintable(shown));
+    QVERIFY(label->fontMetrics().horizontalAdvance(shown) <= label->width());
+
+    QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), label->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(label, &help);
+    QTRY_COMPARE(QToolTip::text(), whole);
+    QToolTip::hideText();
+
+    w.resize(Twips::toPixels(9000), w.height());
+    QCOMPARE(label->shownText(), whole);
 }
 
 void TestMainWindow::buildsTheWholeMenuTree_data()
