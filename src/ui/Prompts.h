@@ -24,7 +24,9 @@ public:
                                                 const QString &initialName) = 0;
 };
 
-// The real thing: QMessageBox and QFileDialog.
+// The real thing: QMessageBox and QFileDialog. A message box keeps each path in its texts
+// on one line; one too wide for the screen loses its middle, and the whole texts are
+// under "Show Details".
 class DialogPrompts final : public Prompts {
 public:
     void message(QWidget *parent, const QString &text, const QString &detail) override;

@@ -15,10 +15,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextLayout>
 #include <QToolTip>
 
 Q_DECLARE_METATYPE(Language)
@@ -70,6 +72,23 @@ QRect inkOf(const QLabel *label)
     return ink.translated(label->pos());
 }
 
+// The lines a word-wrapped label breaks its text into, without the invisible word joiners.
+QStringList linesOf(const QLabel *label)
+{
+    QTextLayout layout(label->text(), label->font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QStringList lines;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(label->contentsRect().width());
+        lines << label->text().mid(line.textStart(), line.textLength()).remove(QChar(0x2060));
+    }
+    layout.endLayout();
+    return lines;
+}
+
 // Records which Main windows were ever shown.
 class ShowWatcher : public QObject {
 public:
@@ -114,6 +133,8 @@ private Q_SLOTS:
     void aStartThatCannotWriteDefaultsEndsWithAMessage();
     void aFailedCycleIsToldInTheWindowsLanguage_data();
     void aFailedCycleIsToldInTheWindowsLanguage();
+    void aPathInAMessageStaysOnOneLine_data();
+    void aPathInAMessageStaysOnOneLine();
     void versionBoxShowsTheVersion();
     void helpOpensThePageInTheProgramFolder();
     void aJapaneseFontIsInstalled();
@@ -622,6 +643,67 @@ void TestMainWindow::aFailedCycleIsToldInTheWindowsLanguage()
     r.problem.pid = 1234;
     r.problem.program = QStringLiteral("minicom");
     QCOMPARE(failureDetail(mainTexts(language), r), detail);
+}
+
+void TestMainWindow::aPathInAMessageStaysOnOneLine_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("shortened");
+    const MainTexts &en = mainTexts(Language::English), &ja = mainTexts(Language::Japanese);
+    const QString perUser = QStringLiteral("/home/operator/.local/share/qsrlink/540comm.st");
+    QTest::newRow("settings file")
+        << en.startNotWritten.arg(perUser) << perUser + ": Permission denied" << perUser << false;
+    const QString named = QStringLiteral("/home/operator/測定データ-ライン3/540comm.st");
+    QTest::newRow("Japanese names")
+        << ja.startNotWritten.arg(named) << named + ": Permission denied" << named << false;
+    const QString log =
+        QStringLiteral("/home/operator/Documents/measurements/line-3/qsr540-2026-12-08.csv");
+    QTest::newRow("log held") << en.logHeld << en.logHeldBy.arg(log, "qsrlink-logger", "1234")
+                              << log << false;
+    QString deep = QStringLiteral("/srv");
+    for (int i = 0; i < 12; ++i)
+        deep += QStringLiteral("/measurements-%1").arg(i);
+    deep += QStringLiteral("/qsr540.csv");
+    QTest::newRow("wider than the screen")
+        << en.logNotWritten << deep + ": No such file" << deep << true;
+}
+
+void TestMainWindow::aPathInAMessageStaysOnOneLine()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, detail);
+    QFETCH(QString, path);
+    QFETCH(bool, shortened);
+    bool seen = false;
+    onNextModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        seen = true;
+        QStringList lines, texts;
+        for (const QLabel *label : box->findChildren<QLabel *>()) {
+            if (!label->text().isEmpty()) {
+                lines << linesOf(label);
+                texts << QString(label->text()).remove(QChar(0x2060));
+            }
+        }
+        if (shortened) {
+            // Its middle left out; the whole text below "Show Details".
+            QCOMPARE(box->detailedText(), message + "\n\n" + detail);
+            const QRegularExpression ends(QRegularExpression::escape(path.left(12)) + ".*" +
+                                          QChar(0x2026) + ".*" +
+                                          QRegularExpression::escape(path.right(12)));
+            QVERIFY2(!lines.filter(ends).isEmpty(), qPrintable(lines.join('|')));
+        } else {
+            QCOMPARE(texts, (QStringList{message, detail}));
+            QVERIFY2(lines.filter(path).size() == texts.filter(path).size(),
+                     qPrintable(lines.join('|')));
+        }
+        box->accept();
+    });
+    DialogPrompts().message(nullptr, message, detail);
+    QVERIFY(seen);
 }
 
 void TestMainWindow::versionBoxShowsTheVersion()
