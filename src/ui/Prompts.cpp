@@ -4,6 +4,7 @@
 
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -11,10 +12,7 @@
 
 namespace {
 
-// Allows no line break on either side and has no width.
-constexpr QChar wordJoiner(0x2060);
-
-// A path starts a word: "/dev/ttyUSB0", "C:/Users", "C:\Users", "\\server\share".
+// A path starts a word: "/dev/ttyUSB0", "C:/Users", "C:\\Users", "\\\\server\\share".
 bool pathStartsAt(const QString &text, qsizetype i)
 {
     const QStringView rest = QStringView(text).mid(i);
@@ -26,8 +24,8 @@ bool pathStartsAt(const QString &text, qsizetype i)
 }
 
 // Qt's message box wraps its text anywhere, paths included, once the text would make it
-// wider than this (Qt 6's rule); a path is kept narrower by the box's margins.
-int widestPath(const QWidget *parent)
+// wider than this (Qt 6's rule); a line is kept narrower by the box's margins.
+int widestLine(const QWidget *parent)
 {
     const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const int width = screen ? screen->availableGeometry().width() : 1024;
@@ -35,11 +33,8 @@ int widestPath(const QWidget *parent)
     return boxLimit - 100;
 }
 
-// The text with each path kept on one line: lines may break between the words of a text,
-// but a path broken at a slash reads as two names. A path too wide even for a line of its
-// own is shown with its middle left out, and `shortened` set.
-QString withWholePaths(const QString &text, const QFontMetrics &metrics, int widest,
-                       bool *shortened)
+// Each path too wide for a line of its own with its middle left out.
+QString withShortPaths(const QString &text, const QFontMetrics &metrics, int widest)
 {
     QString out;
     for (qsizetype i = 0; i < text.size();) {
@@ -50,32 +45,47 @@ QString withWholePaths(const QString &text, const QFontMetrics &metrics, int wid
         qsizetype end = i;
         while (end < text.size() && !text[end].isSpace())
             ++end;
-        QString path = text.mid(i, end - i);
-        if (metrics.horizontalAdvance(path) > widest) {
-            path = metrics.elidedText(path, Qt::ElideMiddle, widest);
-            *shortened = true;
-        }
-        for (qsizetype k = 0; k < path.size(); ++k) {
-            if (k > 0 && !path[k].isLowSurrogate())
-                out += wordJoiner;
-            out += path[k];
-        }
+        out += metrics.elidedText(text.mid(i, end - i), Qt::ElideMiddle, widest);
         i = end;
     }
     return out;
+}
+
+// The label as wide as its widest line, so that no line wraps (a path would break at a
+// slash and read as two names), up to `widest`: beyond it the paths lose their middle.
+// False when they had to.
+bool widenForWholeLines(QLabel *label, int widest)
+{
+    if (!label || label->text().isEmpty())
+        return true;
+    const QFontMetrics metrics = label->fontMetrics();
+    const auto widthOf = [&](const QString &text) {
+        int width = 0;
+        for (const QString &line : text.split(u'\n'))
+            width = std::max(width, metrics.horizontalAdvance(line));
+        return width;
+    };
+    bool whole = true;
+    if (widthOf(label->text()) > widest) {
+        label->setText(withShortPaths(label->text(), metrics, widest));
+        whole = false;
+    }
+    label->setMinimumWidth(std::min(widest, widthOf(label->text()) + metrics.averageCharWidth()));
+    return whole;
 }
 
 } // namespace
 
 void DialogPrompts::message(QWidget *parent, const QString &text, const QString &detail)
 {
-    QMessageBox box(QMessageBox::NoIcon, programTitle(), QString(), QMessageBox::Ok, parent);
-    const int widest = widestPath(parent);
-    bool shortened = false;
-    box.setText(withWholePaths(text, box.fontMetrics(), widest, &shortened));
+    QMessageBox box(QMessageBox::NoIcon, programTitle(), text, QMessageBox::Ok, parent);
     if (!detail.isEmpty())
-        box.setInformativeText(withWholePaths(detail, box.fontMetrics(), widest, &shortened));
-    if (shortened)
+        box.setInformativeText(detail);
+    const int widest = widestLine(parent);
+    bool whole = true;
+    for (const char *name : {"qt_msgbox_label", "qt_msgbox_informativelabel"})
+        whole &= widenForWholeLines(box.findChild<QLabel *>(QLatin1String(name)), widest);
+    if (!whole) // the whole texts stay available
         box.setDetailedText(detail.isEmpty() ? text : text + QStringLiteral("\n\n") + detail);
     box.exec();
 }
