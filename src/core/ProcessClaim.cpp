@@ -95,7 +95,7 @@ ProcessClaim::Holder ProcessClaim::otherHolder(const QString &lockPath)
         return {};
     if (pid == QCoreApplication::applicationPid() || !isAlive(pid))
         return {};
-    return {pid, programOf(pid, application)};
+    return {pid, programOf(pid, application), {}};
 }
 
 ProcessClaim::ProcessClaim(QString lockPath) : m_path(std::move(lockPath))
@@ -119,7 +119,7 @@ bool ProcessClaim::take(Holder *holder, QString *error)
     if (lock->error() == QLockFile::LockFailedError &&
         lock->getLockInfo(&pid, &host, &application)) {
         if (holder)
-            *holder = {pid, programOf(pid, application)};
+            *holder = {pid, programOf(pid, application), {}};
     } else if (error) {
         *error = QStringLiteral("cannot make the lock file %1").arg(m_path);
     }

@@ -13,6 +13,7 @@ public:
     struct Holder {
         qint64 pid = 0;  // 0: nobody else
         QString program; // the holder's program name, as the system tells it ("qsrlink-logger")
+        QString socket;  // where the holder serves what it claims, when it does
         // "qsrlink-logger, process 1234"; "process 1234" when the program is unknown.
         QString describe() const;
     };

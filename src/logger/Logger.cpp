@@ -4,10 +4,18 @@
 #include "logger/ReadingFormat.h"
 #include "serial/SerialLines.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileDevice>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <unistd.h>
 
 namespace {
 using namespace std::chrono_literals;
+// The history a window attaching is sent: a day at one reading a second.
+constexpr qsizetype historyPoints = 24 * 3600;
 // At the end, the broker gets this long to take what is still queued.
 constexpr std::chrono::milliseconds brokerBound = 3s;
 
@@ -103,9 +111,57 @@ bool Logger::start()
         return false;
     }
     say(text);
+    serve();
     if (m_publisher)
         m_publisher->start();
     return true;
+}
+
+QString Logger::runtimeFolder()
+{
+    const QString service = qEnvironmentVariable("RUNTIME_DIRECTORY").section(u':', 0, 0);
+    if (!service.isEmpty())
+        return service;
+    const QString user = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!user.isEmpty())
+        return user + QStringLiteral("/qsrlink");
+    return QDir::tempPath() + QStringLiteral("/qsrlink-") + QString::number(::getuid());
+}
+
+void Logger::serve()
+{
+    if (m_config.socket == QLatin1String("none"))
+        return;
+    QString path = m_config.socket;
+    if (path.isEmpty()) {
+        // By instance, else by the node: /dev/ttyUSB0 serves at ttyUSB0.sock.
+        QString name = m_config.instance;
+        if (name.isEmpty())
+            name = m_claim.node()
+                       .remove(QRegularExpression(QStringLiteral("^/dev/")))
+                       .replace(u'/', u'-');
+        path = runtimeFolder() + u'/' + name + QStringLiteral(".sock");
+    }
+    ShareProtocol::Hello hello;
+    hello.pid = QCoreApplication::applicationPid();
+    hello.program = QStringLiteral("qsrlink-logger");
+    hello.instance = m_config.instance;
+    hello.device = m_config.instrumentName();
+    hello.node = m_claim.node();
+    hello.speed = m_config.baud;
+    hello.pollSeconds = m_config.pollSeconds;
+    hello.logSeconds = m_config.logPath.isEmpty() ? 0 : m_config.logSeconds;
+    m_share = std::make_unique<ShareServer>(m_port, m_monitor, m_history, hello);
+    QString problem;
+    if (!m_share->listen(path, m_claim.node(), &problem)) {
+        say(problem.toLocal8Bit() + "; windows cannot attach");
+        m_share.reset();
+        return;
+    }
+    if (!problem.isEmpty())
+        say(problem.toLocal8Bit());
+    m_claim.setSocket(path);
+    say("windows attach at " + path.toLocal8Bit());
 }
 
 void Logger::stop()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "logger/LoggerConfig.h"
+#include "logger/ShareServer.h"
+#include "monitor/LiveHistory.h"
 #include "monitor/Monitor.h"
 #include "serial/DeviceClaim.h"
 #include "serial/SerialPort.h"
@@ -8,6 +10,8 @@
 #include <QIODevice>
 #include <QObject>
 #include <QTimer>
+
+#include <memory>
 
 class Clock;
 class MqttPublisher;
@@ -33,6 +37,12 @@ public:
     // broker has what was queued, or after a few seconds.
     void stop();
     bool isStopping() const { return m_stopping; }
+    // Where windows attach; empty when the line is not served.
+    QString socketPath() const { return m_share ? m_share->path() : QString(); }
+
+    // The runtime folder the service manager gives (RUNTIME_DIRECTORY), else the user's
+    // ($XDG_RUNTIME_DIR/qsrlink), else the temporary folder's qsrlink-UID.
+    static QString runtimeFolder();
 
 Q_SIGNALS:
     void finished(int status);
@@ -42,6 +52,7 @@ private:
     void endWith(int status);
     void afterCycle();
     void say(const QByteArray &text);
+    void serve();
 
     LoggerConfig m_config;
     QIODevice &m_out;
@@ -50,6 +61,8 @@ private:
     DeviceClaim m_claim; // before the port, which uses it
     SerialPort m_port;
     Monitor m_monitor;
+    LiveHistory m_history; // what attached windows are sent first
+    std::unique_ptr<ShareServer> m_share;
     QTimer m_brokerBound;
     bool m_stopping = false;
     int m_status = 0;

@@ -203,6 +203,7 @@ LoggerConfig configFrom(const QCommandLineParser &p, const Environment &env)
     c.logSeconds = whole(p, "log-interval", c.logSeconds);
     c.daily = p.isSet(QStringLiteral("daily"));
     c.quiet = p.isSet(QStringLiteral("quiet"));
+    c.socket = p.value(QStringLiteral("socket"));
     if (p.isSet(QStringLiteral("mqtt"))) {
         c.mqtt = mqttFrom(p, env);
     } else {
@@ -219,6 +220,7 @@ Parsed parse(const QStringList &arguments, const Environment &env)
     try {
         // Options of a --config file come first: the command line has the last word.
         QStringList all{QStringLiteral("qsrlink-logger")};
+        QString instance; // of the last config file
         for (qsizetype i = 0; i < arguments.size(); ++i) {
             QString file;
             if (arguments[i] == QLatin1String("--config") && i + 1 < arguments.size())
@@ -229,7 +231,7 @@ Parsed parse(const QStringList &arguments, const Environment &env)
                 continue;
             checkPath(QStringLiteral("--config"), file);
             QString why;
-            QString instance = QFileInfo(file).fileName();
+            instance = QFileInfo(file).fileName();
             if (instance.endsWith(QLatin1String(".conf")))
                 instance.chop(5);
             const auto args =
@@ -259,6 +261,7 @@ Parsed parse(const QStringList &arguments, const Environment &env)
             return result;
         }
         result.config = configFrom(p, env);
+        result.config.instance = instance;
         result.outcome = Outcome::Run;
     } catch (const Failed &f) {
         result.outcome = Outcome::Error;

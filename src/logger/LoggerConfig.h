@@ -26,6 +26,10 @@ struct LoggerConfig {
     QString logPath; // empty: no log
     bool daily = false;
     bool quiet = false;
+    // Where windows attach; empty: the runtime folder's <instance or device>.sock; "none":
+    // nowhere.
+    QString socket;
+    QString instance; // the config file's name without ".conf"; empty without one
 
     struct Mqtt {
         QString host;

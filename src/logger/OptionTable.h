@@ -42,7 +42,7 @@ inline constexpr Range wholeSeconds{LoggerConfig::minInterval, LoggerConfig::max
                                     "whole seconds"};
 
 // clang-format off
-inline constexpr std::array<Option, 16> optionTable{{
+inline constexpr std::array<Option, 17> optionTable{{
     {"port", Kind::Text, "COMn", {},
      "Port number COM1 to COM7, through the ports/ links (default COM1)."},
     {"device", Kind::Path, "PATH", {},
@@ -63,6 +63,8 @@ inline constexpr std::array<Option, 16> optionTable{{
      "Take port, speed and log path from this 540comm.st (read only)."},
     {"quiet", Kind::Switch, nullptr, {},
      "Print no line per reading."},
+    {"socket", Kind::Path, "PATH", {},
+     "Serve the line to windows at PATH (default: the runtime folder); none: do not."},
     {"mqtt", Kind::Text, "URL", {},
      "Publish to the broker at mqtt://HOST[:PORT]/PREFIX (mqtts:// for TLS)."},
     {"mqtt-cafile", Kind::Path, "FILE", {},

@@ -7,6 +7,8 @@
 
 #include <QElapsedTimer>
 
+#include <utility>
+
 namespace {
 using namespace std::chrono_literals;
 // Log ticks of whole-second intervals sit this far past the wall-clock second.
@@ -99,6 +101,7 @@ void Monitor::stopPolling()
 {
     const bool wasPolling = m_polling;
     m_polling = false;
+    m_pollWaiting = false;
     m_pollTimer.stop();
     stopLogging();
     if (wasPolling)
@@ -159,9 +162,28 @@ void Monitor::pollTick()
     m_skippedPolls += m_pollSchedule.advance(monotonicNow());
     m_pollTimer.start(m_pollSchedule.delayFrom(monotonicNow()));
     if (m_pollRunning || m_port.isBusy()) {
-        ++m_skippedPolls; // never a second open of a port in use
+        // Never a second open of a port in use.
+        if (m_waitForLine && !m_pollRunning)
+            m_pollWaiting = true;
+        else
+            ++m_skippedPolls;
         return;
     }
+    poll();
+}
+
+void Monitor::lineFreed()
+{
+    if (!std::exchange(m_pollWaiting, false) || !m_polling || m_pollRunning)
+        return;
+    if (m_port.isBusy())
+        m_pollWaiting = true;
+    else
+        poll();
+}
+
+void Monitor::poll()
+{
     Q_EMIT pollStarted();
     m_pollRunning = true; // a port that cannot be opened reports before startCycle returns
     if (!m_port.startCycle(

@@ -63,6 +63,11 @@ public:
     bool isLogging() const { return m_logging; }
 
     void setUnattended(const Unattended &unattended) { m_unattended = unattended; }
+    // A poll that falls due while another requester's cycle holds the line waits until
+    // lineFreed() instead of being skipped (the logger, whose line also serves windows).
+    void setPollsWaitForTheLine(bool wait) { m_waitForLine = wait; }
+    // Another requester's cycle has left the line: a poll that waited for it runs now.
+    void lineFreed();
     // How records reach their files (tests: a disk that fills up). Empty: QFile's write.
     void setRecordWrite(LogRecord::Write write) { m_write = std::move(write); }
     // While logging runs, keeps the computer awake through `inhibitor` (none: null; it
@@ -104,6 +109,7 @@ Q_SIGNALS:
 
 private:
     void pollTick();
+    void poll();
     void logTick();
     void onCycleFinished(const CycleResult &result);
     void reportCycle(const CycleResult &result);
@@ -132,6 +138,8 @@ private:
     QString m_failure;          // why polls fail, while they do
     bool m_haveReading = false; // a reply came in since polling started
     bool m_alignLog = false;    // log ticks sit mid-second on the wall clock
+    bool m_waitForLine = false;
+    bool m_pollWaiting = false; // a poll fell due while another cycle held the line
     std::unique_ptr<ProcessClaim> m_logClaim; // held while logging
     LogRecord::Write m_write;
 };

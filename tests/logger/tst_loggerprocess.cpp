@@ -200,6 +200,14 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(logger.readings().last().endsWith(" 2.000"), 5000);
         QCOMPARE(DeviceClaim::otherHolder(a.terminalPath()).pid, 0);
         QCOMPARE(DeviceClaim::otherHolder(b.terminalPath()).pid, logger.pid());
+        // The claim names where windows attach; only the owner and the device's group may.
+        const QString socket = DeviceClaim::otherHolder(b.terminalPath()).socket;
+        QVERIFY2(logger.errors().contains("windows attach at " + socket.toLocal8Bit()),
+                 logger.errors().constData());
+        QCOMPARE(QFileInfo(socket).permissions() & 0x0777,
+                 QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup |
+                     QFileDevice::WriteGroup);
+        QCOMPARE(QFileInfo(socket).groupId(), QFileInfo(b.terminalPath()).groupId());
 
         SerialLines lines(ProgramFolder::at(folder.path()));
         SerialPort port(lines);
