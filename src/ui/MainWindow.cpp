@@ -6,6 +6,7 @@
 #include "serial/SerialPort.h"
 #include "ui/AppIcon.h"
 #include "ui/Controls.h"
+#include "ui/FailureTexts.h"
 #include "ui/Prompts.h"
 #include "ui/ScreenFit.h"
 #include "ui/TrendWindow.h"

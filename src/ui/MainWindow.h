@@ -2,7 +2,7 @@
 
 #include "core/Language.h"
 #include "core/Options.h"
-#include "ui/Texts.h"
+#include "ui/MainTexts.h"
 #include "ui/UiContext.h"
 
 #include <QMainWindow>

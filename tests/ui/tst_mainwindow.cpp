@@ -4,6 +4,7 @@
 #include "monitor/Monitor.h"
 #include "ui/AppController.h"
 #include "ui/Controls.h"
+#include "ui/FailureTexts.h"
 #include "ui/MainWindow.h"
 #include "ui/Twips.h"
 

@@ -1,11 +1,15 @@
 // Window rules that need no window: keeping a window inside the screen's available area,
 // captions as a screen reader reads them, the Trend window's statistics as text, the
 // pacing of its live refreshes, and the texts of both languages.
+#include "ui/CommTexts.h"
 #include "ui/Controls.h"
 #include "ui/EditorTexts.h"
+#include "ui/FailureTexts.h"
+#include "ui/MainTexts.h"
+#include "ui/OptionsTexts.h"
+#include "ui/PortsTexts.h"
 #include "ui/RefreshPacer.h"
 #include "ui/ScreenFit.h"
-#include "ui/Texts.h"
 #include "ui/TrendStatistics.h"
 #include "ui/TrendTexts.h"
 
