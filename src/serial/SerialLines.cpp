@@ -1,7 +1,9 @@
 #include "serial/SerialLines.h"
 
+#include "serial/DeviceClaim.h"
 #include "serial/PortMapping.h"
 #include "serial/QtSerialDevice.h"
+#include "serial/ShareClient.h"
 
 #include <QFileInfo>
 
@@ -29,8 +31,13 @@ bool SerialLine::start(const QString &path, qint32 baud, QList<Exchange> exchang
         m_requesterGone = connect(requester, &QObject::destroyed, this, [this] {
             forgetRequester();
             m_cycle.cancel();
+            dropRemote();
         });
     }
+    // A logger that owns the line and shares it runs the cycle for us, between its polls.
+    if (const ProcessClaim::Holder logger = DeviceClaim::otherHolder(path);
+        logger.pid && !logger.socket.isEmpty())
+        return startRemote(logger, std::move(exchanges), std::move(onReply));
     return m_cycle.start(m_device.get(), path, baud, std::move(exchanges), std::move(onReply));
 }
 
@@ -40,6 +47,59 @@ void SerialLine::cancel(const QObject *requester)
         return;
     forgetRequester();
     m_cycle.cancel();
+    dropRemote();
+}
+
+bool SerialLine::startRemote(const ProcessClaim::Holder &logger, QList<Exchange> exchanges,
+                             ReplyHandler onReply)
+{
+    m_remote = new ShareClient(this);
+    connect(
+        m_remote, &ShareClient::cycleAnswered, this,
+        [this, logger, exchanges, onReply](const ShareProtocol::CycleAnswer &answer) {
+            CycleResult result = answer.result;
+            if (answer.busy)
+                result = {
+                    CycleStatus::OpenFailed,
+                    QStringLiteral("%1 has other windows' requests waiting").arg(logger.describe()),
+                    0,
+                    0,
+                    {}};
+            // Each reply to the exchange that awaited it, as a local cycle hands them on.
+            qsizetype next = 0;
+            for (int i = 0; i < exchanges.size() && next < answer.replies.size(); ++i) {
+                if (!exchanges[i].awaitsReply)
+                    continue;
+                QString reason;
+                if (onReply && !onReply(i, answer.replies[next++], &reason)) {
+                    result = {CycleStatus::BadReply, reason, i, 0, {}};
+                    break;
+                }
+            }
+            dropRemote();
+            onFinished(result);
+        });
+    connect(m_remote, &ShareClient::closed, this, [this, logger](const QString &why) {
+        dropRemote();
+        onFinished({CycleStatus::OpenFailed,
+                    QStringLiteral("%1 did not run the exchange: %2").arg(logger.describe(), why),
+                    0,
+                    0,
+                    {}});
+    });
+    m_remote->requestCycle(exchanges);  // sent once the logger has said hello
+    m_remote->connectTo(logger.socket); // may report a failure before it returns
+    return true;
+}
+
+void SerialLine::dropRemote()
+{
+    if (!m_remote)
+        return;
+    m_remote->disconnect(this);
+    m_remote->close();
+    m_remote->deleteLater(); // it may be telling us something right now
+    m_remote = nullptr;
 }
 
 void SerialLine::onFinished(const CycleResult &result)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ProcessClaim.h"
 #include "core/ProgramFolder.h"
 #include "serial/Exchange.h"
 #include "serial/PortCycle.h"
@@ -12,10 +13,13 @@
 #include <memory>
 
 class SerialDevice;
+class ShareClient;
 
 // The one owner of a physical serial line: every exchange with the instrument on it (poll,
 // Load, Transmission) runs here as a port cycle, one at a time; a second request while one
-// runs is answered as busy and nothing of it is done.
+// runs is answered as busy and nothing of it is done. While a logger of another process
+// owns the device and shares it, the logger runs the cycle instead, with the same replies
+// and outcome.
 class SerialLine : public QObject {
     Q_OBJECT
 public:
@@ -23,7 +27,7 @@ public:
     explicit SerialLine(std::unique_ptr<SerialDevice> device, QObject *parent = nullptr);
     ~SerialLine() override;
 
-    bool isBusy() const { return m_cycle.isRunning(); }
+    bool isBusy() const { return m_cycle.isRunning() || m_remote; }
 
     // Runs one cycle on `path` at `baud` for `requester`. False while another cycle runs.
     // `onFinished` is called once, after the device has closed; never after `requester` is
@@ -38,12 +42,16 @@ public:
 private:
     void onFinished(const CycleResult &result);
     void forgetRequester();
+    bool startRemote(const ProcessClaim::Holder &logger, QList<Exchange> exchanges,
+                     ReplyHandler onReply);
+    void dropRemote();
 
     std::unique_ptr<SerialDevice> m_device;
     PortCycle m_cycle;
     QPointer<QObject> m_requester;
     FinishHandler m_onFinished;
     QMetaObject::Connection m_requesterGone;
+    ShareClient *m_remote = nullptr; // a logger runs the cycle, when it owns the line
 };
 
 // The program's serial lines, one per physical device, made on first use and kept for the

@@ -154,7 +154,7 @@ private Q_SLOTS:
         QVERIFY2(nul.errors().contains("line 2: the value of device"), nul.errors().constData());
         QCOMPARE(QDir(folder.path()).entryList(), files);
 
-        LoggerProcess first({"--device", folder.portPath(1)});
+        LoggerProcess first({"--device", folder.portPath(1), "--socket", "none"});
         QVERIFY(first.waitForReadings(1, 8000));
         LoggerProcess second({"--device", sim.terminalPath(), "--log", log});
         QVERIFY(second.waitForExit(3000, 1));
@@ -163,7 +163,8 @@ private Q_SLOTS:
                  second.errors().constData());
         QVERIFY(!QFileInfo::exists(log));
 
-        // The window's port cycles keep off the logger's line, and say who has it.
+        // The window's port cycles keep off the line of a logger that does not share it, and
+        // say who has it.
         SerialLines lines(ProgramFolder::at(folder.path()));
         SerialPort port(lines);
         std::optional<CycleResult> result;
@@ -179,6 +180,57 @@ private Q_SLOTS:
         first.signal(SIGTERM);
         QVERIFY(first.waitForExit(4000, 0));
         QCOMPARE(bad.process().readAllStandardOutput(), QByteArray());
+    }
+
+    // A logger that shares its line runs the window's Load and Transmission for it, between
+    // its polls: the instrument gets exactly the window's bytes, the window the replies.
+    void aWindowsCycleRunsOnTheLoggersLine()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1));
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        LoggerProcess logger({"--device", folder.portPath(1), "--quiet"});
+        QTRY_VERIFY_WITH_TIMEOUT(logger.errors().contains("windows attach at"), 8000);
+
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
+        QList<QByteArray> replies;
+        std::optional<CycleResult> result;
+        const auto run = [&](QList<Exchange> exchanges) {
+            replies.clear();
+            result.reset();
+            QVERIFY(port.startCycle(
+                exchanges,
+                [&](int index, const QByteArray &reply, QString *) {
+                    replies << QByteArray::number(index) + ':' + reply;
+                    return true;
+                },
+                this, [&](const CycleResult &r) { result = r; }));
+            QVERIFY(port.isBusy());
+            QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 5000);
+        };
+        run({{"P", true}, {"H", true}});
+        QCOMPARE(result->status, CycleStatus::Ok);
+        QCOMPARE(replies, (QList<QByteArray>{"0:1250\r", "1:1300\r"}));
+        run({{"p1251\r", false}, {"P", true}});
+        QCOMPARE(result->status, CycleStatus::Ok);
+        QCOMPARE(replies, (QList<QByteArray>{"1:1251\r"}));
+        const QByteArray wire = sim.receivedBytes();
+        QVERIFY2(QByteArray(wire).replace("R", "") == "PHp1251\rP", wire.constData());
+
+        // A reply the window refuses ends its cycle as a local one would.
+        replies.clear();
+        result.reset();
+        QVERIFY(port.startCycle(
+            {{"H", true}},
+            [](int, const QByteArray &, QString *reason) {
+                *reason = QStringLiteral("no");
+                return false;
+            },
+            this, [&](const CycleResult &r) { result = r; }));
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 5000);
+        QCOMPARE(result->status, CycleStatus::BadReply);
+        QCOMPARE(result->reason, QStringLiteral("no"));
     }
 
     // The claim follows the node the link leads to: when the link comes to lead to another
