@@ -2,8 +2,10 @@
 
 #include "monitor/LogRecord.h"
 #include "monitor/SleepInhibitor.h"
+#include "serial/DeviceClaim.h"
 #include "serial/Protocol.h"
 #include "serial/SerialPort.h"
+#include "serial/ShareClient.h"
 
 #include <QElapsedTimer>
 
@@ -102,6 +104,7 @@ void Monitor::stopPolling()
     const bool wasPolling = m_polling;
     m_polling = false;
     m_pollWaiting = false;
+    detach();
     m_pollTimer.stop();
     stopLogging();
     if (wasPolling)
@@ -161,6 +164,8 @@ void Monitor::pollTick()
         return;
     m_skippedPolls += m_pollSchedule.advance(monotonicNow());
     m_pollTimer.start(m_pollSchedule.delayFrom(monotonicNow()));
+    if (attachIfShared())
+        return;
     if (m_pollRunning || m_port.isBusy()) {
         // Never a second open of a port in use.
         if (m_waitForLine && !m_pollRunning)
@@ -180,6 +185,56 @@ void Monitor::lineFreed()
         m_pollWaiting = true;
     else
         poll();
+}
+
+bool Monitor::attachIfShared()
+{
+    if (m_share)
+        return true; // its readings come by themselves
+    const ProcessClaim::Holder logger = DeviceClaim::otherHolder(m_port.deviceName());
+    if (!logger.pid || logger.socket.isEmpty())
+        return false;
+    m_share = new ShareClient(this);
+    connect(m_share, &ShareClient::ready, this, &Monitor::attached);
+    connect(m_share, &ShareClient::reading, this,
+            [this](const QDateTime &, const QByteArray &raw) { onSharedReading(raw); });
+    connect(m_share, &ShareClient::event, this, &Monitor::onSharedEvent);
+    connect(m_share, &ShareClient::closed, this, [this](const QString &reason) {
+        detach();
+        Q_EMIT detached(reason);
+    });
+    m_share->connectTo(logger.socket);
+    return true;
+}
+
+void Monitor::detach()
+{
+    if (!m_share)
+        return;
+    m_share->disconnect(this);
+    m_share->close();
+    m_share->deleteLater(); // it may be telling us something right now
+    m_share = nullptr;
+}
+
+void Monitor::onSharedReading(const QByteArray &raw)
+{
+    // As a poll of our own that got this reply, at our own clock's reading.
+    m_lastReply = raw;
+    reportCycle({});
+}
+
+void Monitor::onSharedEvent(const ShareProtocol::Event &event)
+{
+    if (event.lost) {
+        // The logger polls on through it: so do we, whatever our own choice.
+        if (!isFailing()) {
+            m_failingSince = event.at;
+            m_failure = event.reason;
+            noteEvent(m_failingSince, "lost", m_failure);
+            Q_EMIT instrumentLost(m_failingSince, {CycleStatus::TimedOut, event.reason, 0, 0, {}});
+        }
+    }
 }
 
 void Monitor::poll()

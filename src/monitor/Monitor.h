@@ -5,6 +5,7 @@
 #include "monitor/LogRecord.h"
 #include "monitor/TickSchedule.h"
 #include "serial/Exchange.h"
+#include "serial/ShareProtocol.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,6 +16,7 @@
 #include <chrono>
 
 class SerialPort;
+class ShareClient;
 class SleepInhibitor;
 
 // The Main window's monitor and logger without the window: polls the instrument with "R"
@@ -68,6 +70,8 @@ public:
     void setPollsWaitForTheLine(bool wait) { m_waitForLine = wait; }
     // Another requester's cycle has left the line: a poll that waited for it runs now.
     void lineFreed();
+    // Attached to a logger that owns the line: its readings stand for our polls.
+    bool isAttached() const { return m_share != nullptr; }
     // How records reach their files (tests: a disk that fills up). Empty: QFile's write.
     void setRecordWrite(LogRecord::Write write) { m_write = std::move(write); }
     // While logging runs, keeps the computer awake through `inhibitor` (none: null; it
@@ -106,10 +110,19 @@ Q_SIGNALS:
     void instrumentBack(const QDateTime &at);
     // Logging started, but the system would not stay awake; logging goes on.
     void keepAwakeRefused(const QString &reason);
+    // A logger of another process owns the line and shares it: polling takes its readings
+    // (and its losses and returns) instead of sending anything, until it ends (detached;
+    // the next poll is ours again).
+    void attached(const ShareProtocol::Hello &logger);
+    void detached(const QString &reason);
 
 private:
     void pollTick();
     void poll();
+    bool attachIfShared();
+    void detach();
+    void onSharedReading(const QByteArray &raw);
+    void onSharedEvent(const ShareProtocol::Event &event);
     void logTick();
     void onCycleFinished(const CycleResult &result);
     void reportCycle(const CycleResult &result);
@@ -139,7 +152,8 @@ private:
     bool m_haveReading = false; // a reply came in since polling started
     bool m_alignLog = false;    // log ticks sit mid-second on the wall clock
     bool m_waitForLine = false;
-    bool m_pollWaiting = false; // a poll fell due while another cycle held the line
+    bool m_pollWaiting = false;               // a poll fell due while another cycle held the line
     std::unique_ptr<ProcessClaim> m_logClaim; // held while logging
+    ShareClient *m_share = nullptr;           // attached to a logger
     LogRecord::Write m_write;
 };

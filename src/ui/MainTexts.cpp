@@ -38,6 +38,8 @@ MainTexts englishMain()
     t.logHeldBy = QStringLiteral("%1 is written by %2, process %3. Close it, or choose another "
                                  "log file.");
     t.noReplySince = QStringLiteral("no reply since %1");
+    t.attachedTo = QStringLiteral("attached to %1");
+    t.loggerEnded = QStringLiteral("%1 ended: polling here");
     t.optionsNotSaved = QStringLiteral("The options could not be saved.");
     t.outputDropped =
         QStringLiteral("%1 bytes waiting to be sent did not leave in time and were discarded.");
@@ -112,6 +114,8 @@ MainTexts japaneseMain()
     t.logHeldBy = QStringLiteral("%1 は %2（プロセス %3）が書き込み中です。"
                                  "そのプログラムを終了するか、別のログファイルを選んでください。");
     t.noReplySince = QStringLiteral("応答なし %1 から");
+    t.attachedTo = QStringLiteral("%1 に接続中");
+    t.loggerEnded = QStringLiteral("%1 終了: 直接通信");
     t.optionsNotSaved = QStringLiteral("オプションを保存できませんでした。");
     t.outputDropped = QStringLiteral("送信待ちの %1 バイトが時間内に送信されず、破棄されました。");
     t.replyUnasked = QStringLiteral("要求していない応答を受信しました。");

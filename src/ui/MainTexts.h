@@ -21,6 +21,8 @@ struct MainTexts {
     QString logHeld;            // another program writes the CSV log
     QString logHeldBy;          // %1 the log file, %2 the program, %3 its process number
     QString noReplySince;       // %1: HH:MM:SS of the first failed poll (keep polling)
+    QString attachedTo;         // %1: the logger whose readings the window shows
+    QString loggerEnded;        // %1: that logger, which has ended; the window polls again
     QString optionsNotSaved;    // a failed write of the options file
     QString outputDropped;      // %1: bytes that never left for the instrument
     // A refused reply, one text a Protocol::ReplyFault: %1 the letter it answered, %2 the reply.

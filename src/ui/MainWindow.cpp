@@ -50,18 +50,31 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
     // While polls fail (keep polling), Label3 tells since when instead of "now loading".
     connect(m_monitor, &Monitor::pollStarted, this, [this] {
         if (!m_monitor->isFailing())
-            setPollStatus(m_texts.nowLoading);
+            setPollStatus(pollingText());
+    });
+    // Attached to a logger that owns the line: Label3 names it instead of "now loading".
+    connect(m_monitor, &Monitor::attached, this, [this](const ShareProtocol::Hello &logger) {
+        m_logger = logger.program +
+                   (logger.instance.isEmpty() ? QString() : u' ' + logger.instance) +
+                   QStringLiteral(", process %1").arg(logger.pid);
+        m_loggerEnded = false;
+        setPollStatus(pollingText());
+    });
+    connect(m_monitor, &Monitor::detached, this, [this] {
+        m_loggerEnded = true;
+        setPollStatus(pollingText());
     });
     connect(m_monitor, &Monitor::instrumentLost, this, [this](const QDateTime &since) {
         setPollStatus(m_texts.noReplySince.arg(since.toString(QStringLiteral("HH:mm:ss"))));
     });
     connect(m_monitor, &Monitor::keepAwakeRefused, this,
             [this](const QString &reason) { m_keepAwakeProblem = reason; });
-    connect(m_monitor, &Monitor::instrumentBack, this,
-            [this] { setPollStatus(m_texts.nowLoading); });
+    connect(m_monitor, &Monitor::instrumentBack, this, [this] { setPollStatus(pollingText()); });
     connect(m_monitor, &Monitor::reading, this, [this](const QDateTime &, const QByteArray &reply) {
         Controls::setAutoSizedText(m_label2, QString::fromLatin1(reply));
         updateValueColour();
+        if (!m_monitor->isAttached())
+            m_loggerEnded = false;
     });
     connect(m_monitor, &Monitor::pollFailed, this, &MainWindow::onPollFailed);
     connect(m_monitor, &Monitor::recordStarted, this,
@@ -185,6 +198,15 @@ void MainWindow::placeIntervalLabel(QLabel *label, const QScrollBar *bar)
     // digits stay clear of it.
     label->adjustSize();
     label->move(bar->x() - Twips::toPixels(30) - label->width(), label->y());
+}
+
+QString MainWindow::pollingText()
+{
+    if (m_monitor->isAttached())
+        return m_texts.attachedTo.arg(m_logger);
+    if (m_loggerEnded) // until our own polls have a reply
+        return m_texts.loggerEnded.arg(m_logger);
+    return m_texts.nowLoading;
 }
 
 void MainWindow::setPollStatus(const QString &text)

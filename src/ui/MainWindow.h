@@ -63,7 +63,8 @@ private:
     void buildControls();
     void buildMenus();
     void placeIntervalLabel(QLabel *label, const QScrollBar *bar);
-    void setPollStatus(const QString &text); // Label3
+    void setPollStatus(const QString &text);
+    QString pollingText(); // for Label3 while polling runs
 
     void Command1_Click();
     void Command2_Click();
@@ -108,5 +109,7 @@ private:
     Monitor *m_monitor = nullptr; // Timer1 (polling) and Timer2 (logging) live in here
     QPointer<TrendWindow> m_trendWindow;
     Options m_options;
+    QString m_logger;           // the logger attached to last: "qsrlink-logger line3, process N"
+    bool m_loggerEnded = false; // it has ended; Label3 says so until the next poll
     QString m_keepAwakeProblem; // why the system refused to keep the computer awake, if it did
 };

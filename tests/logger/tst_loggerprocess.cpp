@@ -1,7 +1,9 @@
 #include "LoggerProcess.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "monitor/Clock.h"
 #include "monitor/LogRecord.h"
+#include "monitor/Monitor.h"
 #include "serial/DeviceClaim.h"
 #include "serial/SerialLines.h"
 #include "serial/SerialPort.h"
@@ -11,7 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
+
+using namespace std::chrono_literals;
 
 namespace {
 // The log records, each checked to be exactly what the window writes for its own date,
@@ -231,6 +236,47 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 5000);
         QCOMPARE(result->status, CycleStatus::BadReply);
         QCOMPARE(result->reason, QStringLiteral("no"));
+    }
+
+    // A window's polling attaches to the logger that owns the line: it takes the logger's
+    // readings and sends nothing itself, logs them at its own interval, and polls the line
+    // itself again once the logger has ended.
+    void aWindowAttachesAndFallsBack()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1));
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        auto logger = std::make_unique<LoggerProcess>(QStringList{"--device", folder.portPath(1)});
+        QTRY_VERIFY_WITH_TIMEOUT(logger->errors().contains("windows attach at"), 8000);
+
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
+        Clock clock;
+        Monitor monitor(port, clock);
+        QSignalSpy attached(&monitor, &Monitor::attached);
+        QSignalSpy detached(&monitor, &Monitor::detached);
+        QSignalSpy readings(&monitor, &Monitor::reading);
+        monitor.startPolling(300ms);
+        QVERIFY(attached.wait(3000));
+        QCOMPARE(attached[0][0].value<ShareProtocol::Hello>().pid, logger->pid());
+        const QString log = folder.path() + "/window.csv";
+        QVERIFY(monitor.startLogging(1s, log));
+        QTRY_VERIFY_WITH_TIMEOUT(readings.size() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 2, 5000);
+        // Every R on the line is the logger's: one a second, whatever the window's 300 ms.
+        const qsizetype polls = sim.receivedBytes().count('R');
+        QVERIFY2(
+            qAbs(polls - logger->readings().size()) <= 1,
+            qPrintable(
+                QStringLiteral("%1 R, %2 readings").arg(polls).arg(logger->readings().size())));
+
+        logger->signal(SIGTERM);
+        QVERIFY(logger->waitForExit(4000, 0));
+        QVERIFY(detached.wait(3000));
+        const qsizetype before = readings.size();
+        QTRY_VERIFY_WITH_TIMEOUT(readings.size() >= before + 3, 5000); // its own polls now
+        QVERIFY(!monitor.isAttached());
+        monitor.stopPolling();
     }
 
     // The claim follows the node the link leads to: when the link comes to lead to another

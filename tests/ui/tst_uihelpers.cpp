@@ -123,13 +123,13 @@ private Q_SLOTS:
                        &M::menuOptions, &M::menuComm, &M::menuSelect, &M::menuView, &M::menuTrend,
                        &M::menuHelp, &M::menuGotoHelp, &M::menuVer, &M::communicationError,
                        &M::settingsNotWritten, &M::logNotWritten, &M::logHeld, &M::logHeldBy,
-                       &M::noReplySince, &M::optionsNotSaved, &M::outputDropped, &M::replyUnasked,
-                       &M::replyUnknownLetter, &M::replyCutOff, &M::replyEmpty, &M::replyNotNumber,
-                       &M::replyTooLarge, &M::replyOutOfRange32, &M::replyOutOfRange16,
-                       &M::replyNotModeDigits, &M::replyDoesNotFit, &M::startNotWritten,
-                       &M::startNotRead, &M::portMissing, &M::portNotSerial, &M::portForbidden,
-                       &M::portDangling, &M::portVanished, &M::portGroup, &M::portLogin,
-                       &M::portLockDirectory, &M::portHeld, &M::portHeldProcess)
+                       &M::noReplySince, &M::attachedTo, &M::loggerEnded, &M::optionsNotSaved,
+                       &M::outputDropped, &M::replyUnasked, &M::replyUnknownLetter, &M::replyCutOff,
+                       &M::replyEmpty, &M::replyNotNumber, &M::replyTooLarge, &M::replyOutOfRange32,
+                       &M::replyOutOfRange16, &M::replyNotModeDigits, &M::replyDoesNotFit,
+                       &M::startNotWritten, &M::startNotRead, &M::portMissing, &M::portNotSerial,
+                       &M::portForbidden, &M::portDangling, &M::portVanished, &M::portGroup,
+                       &M::portLogin, &M::portLockDirectory, &M::portHeld, &M::portHeldProcess)
             << QStringList{"now loading",   "now saveing",   "Save file =",
                            "comm interval", "save interval", "sec"};
         // The caption, the line conditions and both buttons.
