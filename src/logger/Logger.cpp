@@ -29,8 +29,10 @@ void flush(QIODevice &device)
 Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &clock, QIODevice &out,
                QIODevice &err, MqttPublisher *publisher, QObject *parent)
     : QObject(parent), m_config(config), m_out(out), m_err(err), m_publisher(publisher),
-      m_port(lines), m_monitor(m_port, clock)
+      m_port(lines), m_monitor(m_port, clock), m_history(historyPoints)
 {
+    m_history.follow(m_monitor);
+    m_monitor.setPollsWaitForTheLine(true); // windows' cycles come between polls
     if (m_config.device.isEmpty())
         m_port.setCommPort(m_config.portNumber);
     else

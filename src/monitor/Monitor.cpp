@@ -196,15 +196,21 @@ bool Monitor::attachIfShared()
         return false;
     m_share = new ShareClient(this);
     connect(m_share, &ShareClient::ready, this, &Monitor::attached);
-    connect(m_share, &ShareClient::reading, this,
-            [this](const QDateTime &, const QByteArray &raw) { onSharedReading(raw); });
+    connect(m_share, &ShareClient::reading, this, &Monitor::onSharedReading);
     connect(m_share, &ShareClient::event, this, &Monitor::onSharedEvent);
+    connect(m_share, &ShareClient::historyChunk, this, &Monitor::historyChunk);
     connect(m_share, &ShareClient::closed, this, [this](const QString &reason) {
         detach();
         Q_EMIT detached(reason);
     });
     m_share->connectTo(logger.socket);
     return true;
+}
+
+void Monitor::requestHistory(qint64 sinceMs)
+{
+    if (m_share)
+        m_share->requestHistory(sinceMs);
 }
 
 void Monitor::detach()
@@ -217,11 +223,11 @@ void Monitor::detach()
     m_share = nullptr;
 }
 
-void Monitor::onSharedReading(const QByteArray &raw)
+void Monitor::onSharedReading(const QDateTime &at, const QByteArray &raw)
 {
-    // As a poll of our own that got this reply, at our own clock's reading.
+    // As a poll of our own that got this reply, at the time the logger read it.
     m_lastReply = raw;
-    reportCycle({});
+    reportCycle({}, at);
 }
 
 void Monitor::onSharedEvent(const ShareProtocol::Event &event)
@@ -260,10 +266,10 @@ void Monitor::onCycleFinished(const CycleResult &result)
     Q_EMIT pollEnded();
 }
 
-void Monitor::reportCycle(const CycleResult &result)
+void Monitor::reportCycle(const CycleResult &result, const QDateTime &readAt)
 {
     if (result.status == CycleStatus::Ok) {
-        const QDateTime at = m_clock.now();
+        const QDateTime at = readAt.isValid() ? readAt : m_clock.now();
         m_haveReading = true;
         if (isFailing()) {
             m_failingSince = {};

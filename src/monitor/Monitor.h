@@ -72,6 +72,8 @@ public:
     void lineFreed();
     // Attached to a logger that owns the line: its readings stand for our polls.
     bool isAttached() const { return m_share != nullptr; }
+    // Attached: asks the logger for what it received since `sinceMs` (historyChunk).
+    void requestHistory(qint64 sinceMs);
     // How records reach their files (tests: a disk that fills up). Empty: QFile's write.
     void setRecordWrite(LogRecord::Write write) { m_write = std::move(write); }
     // While logging runs, keeps the computer awake through `inhibitor` (none: null; it
@@ -115,17 +117,19 @@ Q_SIGNALS:
     // the next poll is ours again).
     void attached(const ShareProtocol::Hello &logger);
     void detached(const QString &reason);
+    void historyChunk(const ShareProtocol::HistoryChunk &chunk);
 
 private:
     void pollTick();
     void poll();
     bool attachIfShared();
     void detach();
-    void onSharedReading(const QByteArray &raw);
+    void onSharedReading(const QDateTime &at, const QByteArray &raw);
     void onSharedEvent(const ShareProtocol::Event &event);
     void logTick();
     void onCycleFinished(const CycleResult &result);
-    void reportCycle(const CycleResult &result);
+    // `readAt`: when the reply was read, if not now (a logger's reading).
+    void reportCycle(const CycleResult &result, const QDateTime &readAt = {});
     void noteEvent(const QDateTime &at, const QByteArray &event, const QString &reason);
     bool writeOrStop(const QString &path, const QByteArray &bytes);
     static ms monotonicNow();

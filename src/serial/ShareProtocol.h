@@ -66,7 +66,7 @@ struct Point {
 
 struct HistoryRequest {
     qint64 id = 0;
-    qint64 sinceMs = std::numeric_limits<qint64>::min();
+    qint64 sinceMs = 0; // milliseconds since 1970; all the logger has: 0
 };
 
 struct HistoryChunk {

@@ -2,6 +2,7 @@
 #include "SimProcess.h"
 #include "TestFiles.h"
 #include "monitor/Clock.h"
+#include "monitor/LiveHistory.h"
 #include "monitor/LogRecord.h"
 #include "monitor/Monitor.h"
 #include "serial/DeviceClaim.h"
@@ -253,9 +254,13 @@ private Q_SLOTS:
         SerialPort port(lines);
         Clock clock;
         Monitor monitor(port, clock);
+        LiveHistory history;
+        history.follow(monitor);
+        QVERIFY(logger->waitForReadings(3, 5000)); // before the window: from its history
         QSignalSpy attached(&monitor, &Monitor::attached);
         QSignalSpy detached(&monitor, &Monitor::detached);
         QSignalSpy readings(&monitor, &Monitor::reading);
+        const qint64 startMs = clock.now().toMSecsSinceEpoch();
         monitor.startPolling(300ms);
         QVERIFY(attached.wait(3000));
         QCOMPARE(attached[0][0].value<ShareProtocol::Hello>().pid, logger->pid());
@@ -263,6 +268,12 @@ private Q_SLOTS:
         QVERIFY(monitor.startLogging(1s, log));
         QTRY_VERIFY_WITH_TIMEOUT(readings.size() >= 3, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(fileLines(log).size() >= 2, 5000);
+        // The logger's history first, then the readings as they come: in order, none twice.
+        QVERIFY(history.series().lowerBound(startMs) >= 3);
+        for (qsizetype i = 1; i < history.series().size(); ++i)
+            QVERIFY(history.series().at(i - 1).ms < history.series().at(i).ms);
+        QCOMPARE(history.series().at(history.series().size() - 1).ms,
+                 readings.last()[0].toDateTime().toMSecsSinceEpoch());
         // Every R on the line is the logger's: one a second, whatever the window's 300 ms.
         const qsizetype polls = sim.receivedBytes().count('R');
         QVERIFY2(
