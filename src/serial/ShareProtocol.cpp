@@ -43,10 +43,10 @@ QJsonObject timeFields(const QDateTime &at)
              at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODateWithMs)}};
 }
 
-// Whole numbers that a double holds exactly.
-std::optional<qint64> integer(const QJsonObject &o, const char *key)
+// Whole numbers that a double holds exactly; nothing for any other value (a cast of a
+// larger one would be undefined).
+std::optional<qint64> integer(const QJsonValue &v)
 {
-    const QJsonValue v = o.value(QLatin1String(key));
     if (!v.isDouble())
         return std::nullopt;
     const double d = v.toDouble();
@@ -54,6 +54,11 @@ std::optional<qint64> integer(const QJsonObject &o, const char *key)
     if (!(std::abs(d) <= exact) || d != std::floor(d))
         return std::nullopt;
     return qint64(d);
+}
+
+std::optional<qint64> integer(const QJsonObject &o, const char *key)
+{
+    return integer(o.value(QLatin1String(key)));
 }
 
 std::optional<QDateTime> timeOf(const QJsonObject &o)
@@ -277,8 +282,9 @@ std::optional<HistoryChunk> toHistoryChunk(const Message &m)
     HistoryChunk c{*id, {}, m.fields.value(QStringLiteral("more")).toBool()};
     for (const QJsonValue &p : points.toArray()) {
         const QJsonArray pair = p.toArray();
-        const QJsonValue ms = pair.at(0), value = pair.at(1);
-        if (pair.size() != 2 || !ms.isDouble())
+        const auto ms = integer(pair.at(0));
+        const QJsonValue value = pair.at(1);
+        if (pair.size() != 2 || !ms)
             return std::nullopt;
         double v = value.toDouble();
         if (value.isNull())
@@ -287,7 +293,7 @@ std::optional<HistoryChunk> toHistoryChunk(const Message &m)
             v = std::numeric_limits<double>::infinity();
         else if (!value.isDouble())
             return std::nullopt;
-        c.points.push_back({qint64(ms.toDouble()), v});
+        c.points.push_back({*ms, v});
     }
     return c;
 }
