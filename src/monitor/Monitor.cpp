@@ -197,7 +197,7 @@ bool Monitor::attachIfShared()
     m_share = new ShareClient(this);
     connect(m_share, &ShareClient::ready, this, &Monitor::attached);
     connect(m_share, &ShareClient::reading, this, &Monitor::onSharedReading);
-    connect(m_share, &ShareClient::event, this, &Monitor::onSharedEvent);
+    connect(m_share, &ShareClient::instrumentEvent, this, &Monitor::onSharedEvent);
     connect(m_share, &ShareClient::historyChunk, this, &Monitor::historyChunk);
     connect(m_share, &ShareClient::closed, this, [this](const QString &reason) {
         detach();

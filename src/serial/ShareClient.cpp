@@ -61,7 +61,7 @@ void ShareClient::receive()
         } else if (const auto r = S::toReading(*m)) {
             Q_EMIT reading(r->at, r->raw);
         } else if (const auto e = S::toEvent(*m)) {
-            Q_EMIT event(*e);
+            Q_EMIT instrumentEvent(*e);
         } else if (const auto h = S::toHistoryChunk(*m)) {
             Q_EMIT historyChunk(*h);
         } else if (const auto a = S::toCycleAnswer(*m)) {

@@ -29,7 +29,7 @@ public:
 Q_SIGNALS:
     void ready(const ShareProtocol::Hello &hello);
     void reading(const QDateTime &at, const QByteArray &raw);
-    void event(const ShareProtocol::Event &event);
+    void instrumentEvent(const ShareProtocol::Event &event); // lost or back
     void historyChunk(const ShareProtocol::HistoryChunk &chunk);
     void cycleAnswered(const ShareProtocol::CycleAnswer &answer);
     // The connection is over: the logger ended, refused us, or could not be reached.
