@@ -2,6 +2,7 @@
 
 #include "logger/MqttPublisher.h"
 #include "logger/ReadingFormat.h"
+#include "params/ParameterRules.h"
 #include "serial/SerialLines.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,9 @@
 #include <QRegularExpression>
 
 #include <unistd.h>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 using namespace std::chrono_literals;
@@ -28,8 +32,8 @@ void flush(QIODevice &device)
 
 Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &clock, QIODevice &out,
                QIODevice &err, MqttPublisher *publisher, QObject *parent)
-    : QObject(parent), m_config(config), m_out(out), m_err(err), m_publisher(publisher),
-      m_port(lines), m_monitor(m_port, clock), m_history(historyPoints)
+    : QObject(parent), m_config(config), m_clock(clock), m_out(out), m_err(err),
+      m_publisher(publisher), m_port(lines), m_monitor(m_port, clock), m_history(historyPoints)
 {
     m_history.follow(m_monitor);
     m_monitor.setPollsWaitForTheLine(true); // windows' cycles come between polls
@@ -61,7 +65,11 @@ Logger::Logger(const LoggerConfig &config, SerialLines &lines, const Clock &cloc
     connect(&m_monitor, &Monitor::pollEnded, this, [this] {
         if (m_stopping)
             afterCycle();
+        else if (m_parametersWanted && m_answering)
+            loadParameters();
     });
+    connect(&m_monitor, &Monitor::reading, this, [this] { m_answering = true; });
+    connect(&m_monitor, &Monitor::instrumentLost, this, [this] { m_answering = false; });
     if (m_publisher) {
         const QByteArray broker =
             m_config.mqtt
@@ -114,9 +122,39 @@ bool Logger::start()
     }
     say(text);
     serve();
-    if (m_publisher)
+    if (m_publisher) {
         m_publisher->start();
+        m_answering = true; // worth a try before the first poll
+        loadParameters();
+    }
     return true;
+}
+
+void Logger::loadParameters()
+{
+    m_parametersWanted = true;
+    if (!m_publisher || m_loading || m_stopping || m_port.isBusy())
+        return; // after the next poll
+    auto read = std::make_shared<ParameterSet>();
+    m_loading = true;
+    m_port.startCycle(
+        ParameterRules::loadExchanges(),
+        [read](int index, const QByteArray &reply, QString *) {
+            return ParameterRules::storeLoadReply(*read, index, reply).ok();
+        },
+        this,
+        [this, read](const CycleResult &result) {
+            m_loading = false;
+            if (result.status == CycleStatus::Ok) {
+                m_parametersWanted = false;
+                m_publisher->publishParameters(m_clock.now(), *read);
+            } else {
+                m_answering = false; // again once a poll has its reply
+            }
+            m_monitor.lineFreed();
+            if (m_stopping && !m_monitor.isPollRunning())
+                afterCycle();
+        });
 }
 
 QString Logger::runtimeFolder()
@@ -154,6 +192,14 @@ void Logger::serve()
     hello.pollSeconds = m_config.pollSeconds;
     hello.logSeconds = m_config.logPath.isEmpty() ? 0 : m_config.logSeconds;
     m_share = std::make_unique<ShareServer>(m_port, m_monitor, m_history, hello);
+    // A Transmission changed the instrument's parameters: the broker gets them anew.
+    connect(m_share.get(), &ShareServer::cycleRan, this,
+            [this](const ShareProtocol::CycleRequest &request, const CycleResult &result) {
+                const bool wrote = std::any_of(request.exchanges.begin(), request.exchanges.end(),
+                                               [](const Exchange &e) { return !e.awaitsReply; });
+                if (wrote && result.status == CycleStatus::Ok && m_publisher)
+                    m_parametersWanted = true;
+            });
     QString problem;
     if (!m_share->listen(path, m_claim.node(), &problem)) {
         say(problem.toLocal8Bit() + "; windows cannot attach");
@@ -172,8 +218,8 @@ void Logger::stop()
         return;
     m_stopping = true;
     m_monitor.stopPolling(); // the log is closed between records: it is complete now
-    if (!m_monitor.isPollRunning())
-        afterCycle();
+    if (!m_monitor.isPollRunning() && !m_loading)
+        afterCycle(); // else once the line is free
 }
 
 void Logger::afterCycle()

@@ -53,8 +53,12 @@ private:
     void afterCycle();
     void say(const QByteArray &text);
     void serve();
+    // The instrument's parameters to the broker: read at the start and after every
+    // Transmission a window makes through us, each time between two polls.
+    void loadParameters();
 
     LoggerConfig m_config;
+    const Clock &m_clock;
     QIODevice &m_out;
     QIODevice &m_err;
     MqttPublisher *m_publisher;
@@ -65,5 +69,8 @@ private:
     std::unique_ptr<ShareServer> m_share;
     QTimer m_brokerBound;
     bool m_stopping = false;
+    bool m_parametersWanted = false; // a Load waits for the line and an answering instrument
+    bool m_loading = false;
+    bool m_answering = false; // the last poll had its reply
     int m_status = 0;
 };

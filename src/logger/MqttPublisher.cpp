@@ -40,6 +40,16 @@ void MqttPublisher::publishEvent(const QDateTime &at, const QByteArray &event,
     enqueue("/event", ReadingFormat::eventJson(at, event, reason));
 }
 
+void MqttPublisher::publishParameters(const QDateTime &at, const ParameterSet &parameters)
+{
+    // State, not a reading: only the latest waits, first in line, never dropped for readings.
+    if (m_finishing)
+        return;
+    m_state = MqttClient::Message{m_prefix + "/parameters",
+                                  ReadingFormat::parametersJson(at, parameters), 1, true};
+    pump();
+}
+
 void MqttPublisher::enqueue(const QByteArray &subtopic, const QByteArray &payload)
 {
     if (m_finishing)
@@ -57,6 +67,13 @@ void MqttPublisher::enqueue(const QByteArray &subtopic, const QByteArray &payloa
 
 void MqttPublisher::pump()
 {
+    if (m_state && m_connected && m_inFlight.size() < size_t(inFlightLimit)) {
+        const int id = m_client.publish(*m_state);
+        if (id >= 0) {
+            m_inFlight.insert(id);
+            m_state.reset();
+        }
+    }
     while (m_connected && !m_waiting.empty() && m_inFlight.size() < size_t(inFlightLimit)) {
         const int id = m_client.publish(m_waiting.front());
         if (id < 0)
@@ -71,8 +88,9 @@ void MqttPublisher::onConnected()
     m_connected = true;
     m_reportedFailure = false;
     QString text = QStringLiteral("connected");
-    if (queued() > 0)
-        text += QStringLiteral("; %1 waiting readings follow").arg(queued());
+    // The parameters, if waiting too, go first and are no reading.
+    if (const qsizetype readings = queued() - (m_state ? 1 : 0); readings > 0)
+        text += QStringLiteral("; %1 waiting readings follow").arg(readings);
     if (m_dropped > m_droppedReported) {
         text += QStringLiteral("; %1 oldest readings were dropped, the queue being full")
                     .arg(m_dropped - m_droppedReported);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ParameterSet.h"
 #include "logger/MqttClient.h"
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QObject>
 
 #include <deque>
+#include <optional>
 #include <set>
 
 // The readings of one instrument on an MQTT broker, under one topic prefix:
@@ -15,6 +17,8 @@
 //   <prefix>/event   loss and return of the instrument, {"time", "event", "reason"}, QoS 1
 //   <prefix>/status  "online" while connected, retained; "offline" at the end, and from the
 //                    broker (the last will) when the connection ends without a goodbye
+//   <prefix>/parameters  the instrument's 15 parameters as read, with the time they were
+//                    read, retained: {"time", "senter", "upper", ..., "ziko"}, QoS 1
 //
 // Readings and events wait in one queue, in order, while the broker is away. The queue
 // holds at most `limit` waiting messages; when it is full the oldest is dropped and
@@ -31,6 +35,7 @@ public:
     void start();
     void publishReading(const QDateTime &at, const QByteArray &reply);
     void publishEvent(const QDateTime &at, const QByteArray &event, const QString &reason);
+    void publishParameters(const QDateTime &at, const ParameterSet &parameters);
     // Publishes "offline" and ends once everything queued is acknowledged, or at once when
     // the broker is away; the client is stopped. finished() follows.
     void finish();
@@ -39,7 +44,10 @@ public:
     void abandon();
 
     bool isConnected() const { return m_connected; }
-    qsizetype queued() const { return qsizetype(m_waiting.size() + m_inFlight.size()); }
+    qsizetype queued() const
+    {
+        return qsizetype(m_waiting.size() + m_inFlight.size() + (m_state ? 1 : 0));
+    }
     qint64 dropped() const { return m_dropped; }
     qint64 delivered() const { return m_delivered; }
 
@@ -59,6 +67,7 @@ private:
     QByteArray m_prefix;
     qsizetype m_limit;
     std::deque<MqttClient::Message> m_waiting;
+    std::optional<MqttClient::Message> m_state; // the latest parameters, until handed over
     std::set<int> m_inFlight;
     int m_offlineId = 0; // the goodbye, once handed over
     bool m_connected = false;

@@ -71,4 +71,15 @@ QByteArray eventJson(const QDateTime &at, const QByteArray &event, const QString
            ",\"reason\":" + jsonString(reason) + '}';
 }
 
+QByteArray parametersJson(const QDateTime &at, const ParameterSet &parameters)
+{
+    static const char *const names[ParameterSet::fieldCount] = {
+        "senter", "upper", "under", "ave",  "mode1", "mode2", "gain", "henn",
+        "zero",   "syou",  "hyou",  "erro", "edg",   "soku",  "ziko"};
+    QByteArray json = "{\"time\":\"" + isoTime(at) + '"';
+    for (int i = 0; i < ParameterSet::fieldCount; ++i)
+        json += ",\"" + QByteArray(names[i]) + "\":" + QByteArray::number(parameters.field(i));
+    return json + '}';
+}
+
 } // namespace ReadingFormat

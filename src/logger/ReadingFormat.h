@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ParameterSet.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -17,5 +19,8 @@ QByteArray line(const QDateTime &at, const QByteArray &reply);
 QByteArray readingJson(const QDateTime &at, const QByteArray &reply);
 // {"time":"…","event":"lost","reason":"no reply"}
 QByteArray eventJson(const QDateTime &at, const QByteArray &event, const QString &reason);
+// {"time":"…","senter":1250,"upper":1300,…,"ziko":0}: the 15 parameters, by the names the
+// settings and parameter files give them, in their order.
+QByteArray parametersJson(const QDateTime &at, const ParameterSet &parameters);
 
 } // namespace ReadingFormat

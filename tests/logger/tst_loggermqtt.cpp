@@ -2,6 +2,8 @@
 #include "LoggerProcess.h"
 #include "SimProcess.h"
 #include "TestFiles.h"
+#include "serial/SerialLines.h"
+#include "serial/SerialPort.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -63,6 +65,41 @@ private Q_SLOTS:
         QVERIFY(sub.waitFor("line1/status", 2, 5000));
         QCOMPARE(sub.payloads("line1/status").last(), QByteArray("offline"));
         QCOMPARE(deliveredTimes(sub, "line1"), printedTimes(logger));
+    }
+
+    // The instrument's parameters travel with its data: read at the start and after a
+    // Transmission a window makes through the logger, retained, all 15 with their time.
+    void publishesTheParametersRetained()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--params", "1250,1300,1200,3,1,2,2,0,0,3,0,0,0,0,0"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        BrokerProcess broker;
+        QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+        LoggerProcess logger({"--device", folder.portPath(1), "--quiet", "--mqtt",
+                              QStringLiteral("mqtt://127.0.0.1:%1/line1").arg(broker.port())});
+        QTRY_VERIFY_WITH_TIMEOUT(logger.errors().contains("windows attach at"), 8000);
+        const auto latest = [&] {
+            // A subscriber that comes later gets the retained message at once.
+            Subscriber late(broker.port(), "line1/parameters");
+            return late.waitFor("line1/parameters", 1, 5000)
+                       ? QJsonDocument::fromJson(late.payloads("line1/parameters").last()).object()
+                       : QJsonObject();
+        };
+        QJsonObject p = latest();
+        QCOMPARE(p.size(), 16);
+        QCOMPARE(p.value("senter").toInt(), 1250);
+        QCOMPARE(p.value("mode2").toInt(), 2);
+        QVERIFY(!p.value("time").toString().isEmpty());
+
+        SerialLines lines(ProgramFolder::at(folder.path()));
+        SerialPort port(lines);
+        std::optional<CycleResult> sent;
+        QVERIFY(port.startCycle({{"p1251\r", false}}, {}, this,
+                                [&](const CycleResult &r) { sent = r; }));
+        QTRY_VERIFY_WITH_TIMEOUT(sent.has_value(), 5000);
+        QCOMPARE(sent->status, CycleStatus::Ok);
+        QTRY_COMPARE_WITH_TIMEOUT(latest().value("senter").toInt(), 1251, 10000);
     }
 
     // The broker away for 10 s: the readings of that time arrive afterwards, none lost,
