@@ -1,5 +1,6 @@
 #include "ui/PortsDialog.h"
 
+#include "serial/DeviceClaim.h"
 #include "serial/PortMapping.h"
 #include "serial/Protocol.h"
 #include "serial/SerialLines.h"
@@ -137,9 +138,16 @@ QString PortsDialog::routeText(int port) const
 {
     const PortMapping::Route route = PortMapping::routeOf(port, m_context.lines.folder());
     const QString target = QDir::toNativeSeparators(route.target);
+    QString text;
     if (route.link.isEmpty())
-        return route.present ? m_texts.byDefault.arg(target) : m_texts.notPresent;
-    return route.present ? target : m_texts.linkNotPresent.arg(target);
+        text = route.present ? m_texts.byDefault.arg(target) : m_texts.notPresent;
+    else
+        text = route.present ? target : m_texts.linkNotPresent.arg(target);
+    // A logger that owns the device and shares it: the port's exchanges go through it.
+    if (const ProcessClaim::Holder logger = DeviceClaim::otherHolder(route.target);
+        route.present && logger.pid && !logger.socket.isEmpty())
+        text = m_texts.throughLogger.arg(text, logger.describe());
+    return text;
 }
 
 void PortsDialog::fillPorts()

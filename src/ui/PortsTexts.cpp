@@ -19,6 +19,7 @@ PortsTexts englishPorts()
     t.byDefault = QStringLiteral("%1 (default)");
     t.notPresent = QStringLiteral("not present");
     t.linkNotPresent = QStringLiteral("%1 (not present)");
+    t.throughLogger = QStringLiteral("%1, attached through %2");
     t.simulator = QStringLiteral("simulated instrument (qsr540-sim)");
     t.folderLink = QStringLiteral("link in the data folder");
     t.noDevices = QStringLiteral("No serial devices found.");
@@ -58,6 +59,7 @@ PortsTexts japanesePorts()
     t.byDefault = QStringLiteral("%1 (既定)");
     t.notPresent = QStringLiteral("なし");
     t.linkNotPresent = QStringLiteral("%1 (見つかりません)");
+    t.throughLogger = QStringLiteral("%1、%2 経由で接続");
     t.simulator = QStringLiteral("シミュレータ (qsr540-sim)");
     t.folderLink = QStringLiteral("データフォルダのリンク");
     t.noDevices = QStringLiteral("シリアル機器が見つかりません。");

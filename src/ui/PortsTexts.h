@@ -14,6 +14,7 @@ struct PortsTexts {
     QString byDefault;      // %1: the platform's port a port number leads to by default
     QString notPresent;     // nothing there
     QString linkNotPresent; // %1: what a link names, which is not there
+    QString throughLogger;  // %1 what the port leads to, %2 the logger that shares it
     QString simulator, folderLink, noDevices, systemNames;
     QString assign, remove, test, refresh, close;
     QString chooseBoth, choosePort;

@@ -166,11 +166,12 @@ private Q_SLOTS:
                                           &P::descriptionColumn, &P::manufacturerColumn,
                                           &P::usbColumn, &P::serialColumn, &P::stableColumn,
                                           &P::byDefault, &P::notPresent, &P::linkNotPresent,
-                                          &P::simulator, &P::folderLink, &P::noDevices,
-                                          &P::systemNames, &P::assign, &P::remove, &P::test,
-                                          &P::refresh, &P::close, &P::chooseBoth, &P::choosePort,
-                                          &P::assigned, &P::removed, &P::notAssigned, &P::busy,
-                                          &P::testing, &P::answered, &P::noAnswer)
+                                          &P::throughLogger, &P::simulator, &P::folderLink,
+                                          &P::noDevices, &P::systemNames, &P::assign, &P::remove,
+                                          &P::test, &P::refresh, &P::close, &P::chooseBoth,
+                                          &P::choosePort, &P::assigned, &P::removed,
+                                          &P::notAssigned, &P::busy, &P::testing, &P::answered,
+                                          &P::noAnswer)
                                << QStringList{"USB ID"};
         // As Japanese dialogs write it.
         using O = OptionsTexts;
