@@ -67,6 +67,8 @@ bool ShareServer::listen(const QString &path, const QString &deviceNode, QString
     // The device is ours (claimed), so a socket by this name is a leftover.
     QLocalServer::removeServer(path);
     m_server->setSocketOptions(QLocalServer::UserAccessOption | QLocalServer::GroupAccessOption);
+    m_server->setListenBacklogSize(m_bounds.clients); // windows that come all at once
+    m_server->setMaxPendingConnections(m_bounds.clients + 1);
     if (!m_server->listen(path)) {
         if (error)
             *error = QStringLiteral("cannot serve at %1: %2").arg(path, m_server->errorString());

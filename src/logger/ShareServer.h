@@ -29,7 +29,7 @@ public:
     struct Bounds {
         qsizetype sendBuffer = 1 << 20; // bytes waiting for a client before it is dropped
         int queuedCycles = 4;           // waiting for the line; more are answered busy
-        int clients = 64;
+        int clients = 128;
     };
 
     // All given must outlive the server. `hello` is what each client is told first; its

@@ -74,7 +74,8 @@ struct Client {
     explicit Client(const QString &path)
     {
         socket.connectToServer(path);
-        QVERIFY(socket.waitForConnected(2000));
+        QVERIFY(QTest::qWaitFor([this] { return socket.state() == QLocalSocket::ConnectedState; },
+                                2000));
     }
     // The next message, within 5 s.
     S::Message next()
@@ -174,7 +175,7 @@ private Q_SLOTS:
     // instrument is lost fails with the reason a local one would give.
     void answersBusyBeyondItsQueueAndFailsWithTheLine()
     {
-        Served s(ShareServer::Bounds{1 << 20, 1, 64});
+        Served s(ShareServer::Bounds{1 << 20, 1, 128});
         Client c(s.server.path());
         QVERIFY(S::toHello(c.next()));
         for (qint64 id = 1; id <= 4; ++id)
@@ -195,11 +196,30 @@ private Q_SLOTS:
         QCOMPARE(failed->result.status, CycleStatus::OpenFailed);
     }
 
+    // A hundred windows at once: each is greeted and gets the readings, the polls keep
+    // their schedule; one more than the bound is turned away with a reason.
+    void servesAHundredClients()
+    {
+        Served s(ShareServer::Bounds{1 << 20, 4, 100});
+        std::vector<std::unique_ptr<Client>> clients;
+        for (int i = 0; i < 100; ++i)
+            clients.push_back(std::make_unique<Client>(s.server.path()));
+        for (const auto &c : clients)
+            QVERIFY(S::toHello(c->next()));
+        QTest::qWait(100);
+        const int skipped = s.monitor.skippedPolls();
+        for (const auto &c : clients)
+            QVERIFY(S::toReading(c->nextOf("reading")));
+        Client extra(s.server.path());
+        QVERIFY(!extra.nextOf("error").fields.value("reason").toString().isEmpty());
+        QCOMPARE(s.monitor.skippedPolls(), skipped);
+    }
+
     // A client that never reads is dropped once its send buffer is full; the polls keep
     // their schedule and the others their readings meanwhile.
     void dropsAClientThatStopsReading()
     {
-        Served s(ShareServer::Bounds{40 * 1024, 4, 64}, 20ms);
+        Served s(ShareServer::Bounds{40 * 1024, 4, 128}, 20ms);
         // More history than the system's socket buffer takes: the rest waits in the server.
         for (int i = 0; i < 50'000; ++i)
             s.history.addReading(QDateTime::fromMSecsSinceEpoch(1'000'000 + i), "1.5\r");
