@@ -215,12 +215,7 @@ void Monitor::requestHistory(qint64 sinceMs)
 
 void Monitor::detach()
 {
-    if (!m_share)
-        return;
-    m_share->disconnect(this);
-    m_share->close();
-    m_share->deleteLater(); // it may be telling us something right now
-    m_share = nullptr;
+    ShareClient::release(m_share, this);
 }
 
 void Monitor::onSharedReading(const QDateTime &at, const QByteArray &raw)

@@ -94,12 +94,7 @@ bool SerialLine::startRemote(const ProcessClaim::Holder &logger, QList<Exchange>
 
 void SerialLine::dropRemote()
 {
-    if (!m_remote)
-        return;
-    m_remote->disconnect(this);
-    m_remote->close();
-    m_remote->deleteLater(); // it may be telling us something right now
-    m_remote = nullptr;
+    ShareClient::release(m_remote, this);
 }
 
 void SerialLine::onFinished(const CycleResult &result)

@@ -23,6 +23,16 @@ void ShareClient::close()
     m_socket.abort();
 }
 
+void ShareClient::release(ShareClient *&client, QObject *owner)
+{
+    if (!client)
+        return;
+    client->disconnect(owner);
+    client->close();
+    client->deleteLater();
+    client = nullptr;
+}
+
 qint64 ShareClient::requestCycle(const QList<Exchange> &exchanges)
 {
     const qint64 id = m_nextId++;

@@ -18,6 +18,9 @@ public:
 
     void connectTo(const QString &path);
     void close();
+    // Closes `client` (if any) for `owner`, which hears nothing more of it, and forgets it.
+    // Deleted later: it may be telling the owner something right now.
+    static void release(ShareClient *&client, QObject *owner);
     // Connected and greeted.
     bool isReady() const { return m_hello.has_value(); }
     const std::optional<ShareProtocol::Hello> &hello() const { return m_hello; }
