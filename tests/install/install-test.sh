@@ -42,6 +42,7 @@ example=$prefix/share/doc/qsrlink/examples/qsrlink-logger.conf.example
 for f in libexec/qsrlink/qsr540_comm.html share/man/man1/qsrlink.1.gz \
   share/man/man1/qsr540-sim.1.gz share/man/man1/qsrlink-logger.1.gz \
   share/doc/qsrlink/copyright share/doc/qsrlink/changelog.Debian.gz \
+  share/doc/qsrlink/attach-protocol.md.gz \
   lib/systemd/system/qsrlink-logger@.service \
   share/doc/qsrlink/examples/qsrlink-logger.conf.example; do
   [[ -f $prefix/$f ]] || fail "$f is missing"

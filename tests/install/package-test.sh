@@ -50,6 +50,7 @@ for f in ./usr/libexec/qsrlink/qsrlink ./usr/libexec/qsrlink/qsr540-sim \
   ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/32x32/apps/$id.png \
   ./usr/share/icons/hicolor/256x256/apps/$id.png ./usr/share/icons/hicolor/scalable/apps/$id.svg \
   ./usr/share/doc/qsrlink/copyright ./usr/share/doc/qsrlink/changelog.Debian.gz \
+  ./usr/share/doc/qsrlink/attach-protocol.md.gz \
   ./usr/share/man/man1/qsrlink.1.gz ./usr/share/man/man1/qsr540-sim.1.gz \
   ./usr/share/man/man1/qsrlink-logger.1.gz ./usr/lib/systemd/system/qsrlink-logger@.service \
   ./usr/share/doc/qsrlink/examples/qsrlink-logger.conf.example \
