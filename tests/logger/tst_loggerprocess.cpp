@@ -287,6 +287,11 @@ private Q_SLOTS:
         const qsizetype before = readings.size();
         QTRY_VERIFY_WITH_TIMEOUT(readings.size() >= before + 3, 5000); // its own polls now
         QVERIFY(!monitor.isAttached());
+
+        // A logger back on the line is attached to again at the next poll.
+        logger = std::make_unique<LoggerProcess>(QStringList{"--device", folder.portPath(1)});
+        QVERIFY(attached.wait(8000));
+        QCOMPARE(attached.last()[0].value<ShareProtocol::Hello>().pid, logger->pid());
         monitor.stopPolling();
     }
 
