@@ -1,6 +1,7 @@
 #include "UiTestKit.h"
 
 #include "params/ParameterFile.h"
+#include "ui/MainTexts.h"
 #include "ui/ParameterEditor.h"
 #include "ui/Printer.h"
 #include "ui/Twips.h"
@@ -8,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -733,7 +735,7 @@ void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls_data()
                                          << "A の応答が数値ではありません: \"ERR\"";
     QTest::newRow("open fails") << Language::English << "open"
                                 << "communication error!"
-                                << "/dev/ttyS0: cannot open";
+                                << mainTexts(Language::English).portNotSerial;
 }
 
 void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls()
@@ -746,6 +748,11 @@ void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls()
     ParameterSet old;
     old.ave = 5;
     fx.session.settings().params = old;
+    // COM1 leads to a file of the test's own: a failed open is looked into there, never at
+    // the machine's own /dev/ttyS0, which another program (or test) may hold.
+    const QString notAPort = fx.dir.filePath(QStringLiteral("not-a-port"));
+    QVERIFY(QDir().mkpath(fx.folder.data + "/ports") && writeBytes(notAPort, "") &&
+            QFile::link(notAPort, fx.folder.data + "/ports/COM1"));
     Editor e(fx, language);
     FakeSerialDevice &port = e.device;
     port.failOpen = failure == "open";
@@ -760,7 +767,8 @@ void TestParameterEditor::aFailedLoadKeepsStoredFieldsAndOldControls()
     }
     QCOMPARE(fx.prompts.messages.size(), 1);
     QCOMPARE(fx.prompts.messages[0].text, message);
-    QCOMPARE(fx.prompts.messages[0].detail, detail);
+    QCOMPARE(fx.prompts.messages[0].detail,
+             failure == "open" ? detail.arg(fx.folder.data + "/ports/COM1") : detail);
     QCOMPARE(frameCaption(&e.window), QString());
     QVERIFY(!port.isOpen());
     ParameterSet expected = old;
