@@ -2,12 +2,11 @@
 
 #include "monitor/LiveHistory.h"
 #include "monitor/Monitor.h"
+#include "serial/LocalSocket.h"
 #include "serial/SerialPort.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,8 +18,7 @@
 namespace S = ShareProtocol;
 
 struct ShareServer::Client {
-    QLocalSocket *socket;
-    QByteArray input;              // the part of a line received so far
+    LocalSocket *socket;
     std::vector<S::Point> history; // still to send, answering `historyId`
     size_t historySent = 0;
     qint64 historyId = 0;
@@ -31,9 +29,9 @@ struct ShareServer::Client {
 ShareServer::ShareServer(SerialPort &port, Monitor &monitor, const LiveHistory &history,
                          S::Hello hello, Bounds bounds, QObject *parent)
     : QObject(parent), m_port(port), m_monitor(monitor), m_history(history),
-      m_hello(std::move(hello)), m_bounds(bounds), m_server(new QLocalServer(this))
+      m_hello(std::move(hello)), m_bounds(bounds), m_server(new LocalServer(this))
 {
-    connect(m_server, &QLocalServer::newConnection, this, &ShareServer::accept);
+    connect(m_server, &LocalServer::connection, this, &ShareServer::accept);
     connect(&m_monitor, &Monitor::reading, this,
             [this](const QDateTime &at, const QByteArray &raw) {
                 broadcast(S::encode(S::Reading{at, raw}));
@@ -64,67 +62,51 @@ bool ShareServer::listen(const QString &path, const QString &deviceNode, QString
             *error = QStringLiteral("cannot make the folder %1").arg(where.absolutePath());
         return false;
     }
-    // The device is ours (claimed), so a socket by this name is a leftover.
-    QLocalServer::removeServer(path);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption | QLocalServer::GroupAccessOption);
-    m_server->setListenBacklogSize(m_bounds.clients); // windows that come all at once
-    m_server->setMaxPendingConnections(m_bounds.clients + 1);
-    if (!m_server->listen(path)) {
+    // The device is ours (claimed), so a socket by this name is a leftover: replaced. The
+    // backlog takes the windows that come all at once.
+    QString why;
+    if (!m_server->listen(path, 0660, m_bounds.clients, &why)) {
         if (error)
-            *error = QStringLiteral("cannot serve at %1: %2").arg(path, m_server->errorString());
+            *error = QStringLiteral("cannot serve at %1: %2").arg(path, why);
         return false;
     }
     // The device's group may attach: whoever may open the instrument.
     struct stat device {};
-    const QByteArray socketPath = QFile::encodeName(path);
     if (::stat(QFile::encodeName(deviceNode).constData(), &device) == 0 &&
-        ::chown(socketPath.constData(), uid_t(-1), device.st_gid) != 0 && error)
+        ::chown(QFile::encodeName(path).constData(), uid_t(-1), device.st_gid) != 0 && error)
         *error = QStringLiteral("%1 stays in its own group: %2")
                      .arg(path, QString::fromLocal8Bit(strerror(errno)));
-    ::chmod(socketPath.constData(), 0660);
     return true;
 }
 
 QString ShareServer::path() const
 {
-    return m_server->fullServerName();
+    return m_server->path();
 }
 
-void ShareServer::accept()
+void ShareServer::accept(LocalSocket *socket)
 {
-    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-        auto client = std::make_unique<Client>(Client{socket, {}, {}, 0, 0, false, false});
-        Client *c = client.get();
-        m_clients.push_back(std::move(client));
-        connect(socket, &QLocalSocket::readyRead, this, [this, c] { receive(c); });
-        connect(socket, &QLocalSocket::bytesWritten, this, [this, c] { sendHistory(c); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, c] { drop(c); });
-        if (int(m_clients.size()) > m_bounds.clients) {
-            refuse(c, QStringLiteral("too many windows attached (%1)").arg(m_bounds.clients));
-            continue;
-        }
-        S::Hello hello = m_hello;
-        hello.lost = m_monitor.isFailing();
-        send(c, S::encode(hello));
-    }
+    auto client = std::make_unique<Client>(Client{socket, {}, 0, 0, false, false});
+    Client *c = client.get();
+    m_clients.push_back(std::move(client));
+    // Never more than one line's bound is held for a client: the rest waits in the system.
+    socket->setReadLimit(S::maxLineLength + 1);
+    connect(socket, &LocalSocket::readyRead, this, [this, c] { receive(c); });
+    connect(socket, &LocalSocket::bytesWritten, this, [this, c] { sendHistory(c); });
+    connect(socket, &LocalSocket::closed, this, [this, c] { drop(c); });
+    if (int(m_clients.size()) > m_bounds.clients)
+        return refuse(c, QStringLiteral("too many windows attached (%1)").arg(m_bounds.clients));
+    S::Hello hello = m_hello;
+    hello.lost = m_monitor.isFailing();
+    send(c, S::encode(hello));
 }
 
 void ShareServer::receive(Client *c)
 {
-    for (;;) {
-        // Every whole line first, then more bytes: never more than one line's bound held.
-        if (const qsizetype end = c->input.indexOf('\n'); end >= 0 && !c->closing) {
-            const QByteArray line = c->input.left(end);
-            c->input.remove(0, end + 1);
-            handle(c, line);
-            continue;
-        }
-        if (c->closing || c->socket->bytesAvailable() <= 0)
-            return;
-        if (c->input.size() > S::maxLineLength)
-            return refuse(c, QStringLiteral("a line longer than %1 bytes").arg(S::maxLineLength));
-        c->input += c->socket->read(S::maxLineLength + 1 - c->input.size());
-    }
+    while (!c->closing && c->socket->canReadLine())
+        handle(c, c->socket->readLine(S::maxLineLength + 2).chopped(1));
+    if (!c->closing && c->socket->bytesAvailable() > S::maxLineLength)
+        refuse(c, QStringLiteral("a line longer than %1 bytes").arg(S::maxLineLength));
 }
 
 void ShareServer::handle(Client *c, QByteArrayView line)
@@ -159,15 +141,14 @@ void ShareServer::handle(Client *c, QByteArrayView line)
 
 void ShareServer::refuse(Client *c, const QString &reason)
 {
-    c->closing = true;
-    c->input.clear();
     send(c, S::encodeError(reason));
-    c->socket->disconnectFromServer(); // after what is queued, unless it never reads
+    c->closing = true;
+    c->socket->closeAfterWriting(); // after what is queued, unless it never reads
 }
 
 void ShareServer::send(Client *c, const QByteArray &line)
 {
-    if (c->socket->state() != QLocalSocket::ConnectedState)
+    if (!c->socket->isConnected())
         return;
     // A client that has stopped reading gets nothing more: it would hold memory here.
     if (c->socket->bytesToWrite() + line.size() > m_bounds.sendBuffer) {

@@ -12,9 +12,9 @@
 #include <vector>
 
 class LiveHistory;
+class LocalServer;
+class LocalSocket;
 class Monitor;
-class QLocalServer;
-class QLocalSocket;
 class SerialPort;
 
 // Serves the logger's line to the windows that attach to it over a local socket (see
@@ -61,7 +61,7 @@ private:
         ShareProtocol::CycleRequest request;
     };
 
-    void accept();
+    void accept(LocalSocket *socket);
     void receive(Client *client);
     void handle(Client *client, QByteArrayView line);
     void refuse(Client *client, const QString &reason);
@@ -76,7 +76,7 @@ private:
     const LiveHistory &m_history;
     ShareProtocol::Hello m_hello;
     Bounds m_bounds;
-    QLocalServer *m_server;
+    LocalServer *m_server;
     std::vector<std::unique_ptr<Client>> m_clients;
     std::deque<Queued> m_queue;
     Client *m_running = nullptr; // whose cycle is on the line; null when none or gone

@@ -4,17 +4,19 @@ namespace S = ShareProtocol;
 
 ShareClient::ShareClient(QObject *parent) : QObject(parent)
 {
-    connect(&m_socket, &QLocalSocket::readyRead, this, &ShareClient::receive);
-    connect(&m_socket, &QLocalSocket::disconnected, this,
-            [this] { end(QStringLiteral("the logger closed the connection")); });
-    connect(&m_socket, &QLocalSocket::errorOccurred, this, [this] { end(m_socket.errorString()); });
+    // What cannot be a line is not held: the logger never sends one that long.
+    m_socket.setReadLimit(S::maxLineLength + 1);
+    connect(&m_socket, &LocalSocket::readyRead, this, &ShareClient::receive);
+    connect(&m_socket, &LocalSocket::closed, this, [this](const QString &error) {
+        end(error.isEmpty() ? QStringLiteral("the logger closed the connection") : error);
+    });
 }
 
 void ShareClient::connectTo(const QString &path)
 {
     m_ended = false;
     m_hello.reset();
-    m_socket.connectToServer(path);
+    m_socket.connectTo(path);
 }
 
 void ShareClient::close()

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "serial/LocalSocket.h"
 #include "serial/ShareProtocol.h"
 
 #include <QByteArray>
-#include <QLocalSocket>
 #include <QObject>
 
 #include <optional>
@@ -43,7 +43,7 @@ private:
     void send(const QByteArray &line);
     void end(const QString &reason);
 
-    QLocalSocket m_socket;
+    LocalSocket m_socket;
     std::optional<ShareProtocol::Hello> m_hello;
     QByteArray m_waiting; // requests made before the hello
     qint64 m_nextId = 1;

@@ -165,10 +165,9 @@ private Q_SLOTS:
             QTRY_COMPARE(c.socket.state(), QLocalSocket::UnconnectedState);
         }
         QTRY_COMPARE(s.server.clientCount(), 1);
-        const qsizetype at = s.device->written.size();
         QVERIFY(S::toReading(watcher.nextOf("reading")));
         QVERIFY(S::toReading(watcher.nextOf("reading")));
-        QVERIFY(!s.device->written.mid(at).contains('z'));
+        QVERIFY(!s.device->written.contains('z'));
     }
 
     // More cycles than the queue holds are answered busy at once; a cycle while the

@@ -1,0 +1,96 @@
+// The local socket under the logger's line: its file and mode, a peer that sends too much,
+// a write larger than the system takes at once, and how a connection ends.
+#include "serial/LocalSocket.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+class TestLocalSocket : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // The file has its mode before anyone connects, a leftover socket is replaced, a
+    // regular file is not, and closing removes the file. A missing server is the system's
+    // own reason.
+    void listensWhereItIsToldOnly()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("line.sock");
+        LocalSocket missing;
+        QSignalSpy missingClosed(&missing, &LocalSocket::closed);
+        missing.connectTo(path);
+        QVERIFY(missingClosed.wait(2000));
+        QCOMPARE(missingClosed.at(0).at(0).toString(), QString::fromLocal8Bit(strerror(ENOENT)));
+
+        {
+            LocalServer left;
+            QVERIFY(left.listen(path, 0600, 4, nullptr));
+            QFile::rename(path, path + ".old"); // a server that ended without cleaning up
+        }
+        QVERIFY(QFile::rename(path + ".old", path));
+        LocalServer server;
+        QString error;
+        QVERIFY2(server.listen(path, 0660, 4, &error), qPrintable(error));
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, 0660u);
+        server.close();
+        QVERIFY(!QFile::exists(path));
+
+        const QString file = dir.filePath("notes.txt");
+        QFile notes(file);
+        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("keep") == 4);
+        notes.close();
+        QVERIFY(!server.listen(file, 0660, 4, &error));
+        QCOMPARE(error, QString::fromLocal8Bit(strerror(EADDRINUSE)));
+        QVERIFY(QFile::exists(file));
+    }
+
+    // A peer sending far more than the read bound is held to it until the reader takes
+    // some; eight megabytes written at once all arrive, in order, told by bytesWritten; each
+    // end hears once that the connection closed, the reader only after it had every byte.
+    void boundsWhatItHoldsAndDeliversEverything()
+    {
+        QTemporaryDir dir;
+        LocalServer server;
+        QVERIFY(server.listen(dir.filePath("s"), 0600, 4, nullptr));
+        LocalSocket *accepted = nullptr;
+        connect(&server, &LocalServer::connection, this, [&](LocalSocket *s) { accepted = s; });
+        LocalSocket client;
+        client.setReadLimit(4096);
+        QSignalSpy clientClosed(&client, &LocalSocket::closed);
+        client.connectTo(server.path());
+        QTRY_VERIFY(accepted && client.isConnected());
+        QSignalSpy written(accepted, &LocalSocket::bytesWritten);
+        QSignalSpy serverClosed(accepted, &LocalSocket::closed);
+
+        QByteArray sent(8 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < sent.size(); ++i)
+            sent[i] = char(i * 7 / 5);
+        accepted->write(sent);
+        QVERIFY(accepted->bytesToWrite() > 0); // more than the system takes at once
+        accepted->closeAfterWriting();
+        QTRY_COMPARE(client.bytesAvailable(), 4096);
+        QTest::qWait(50);
+        QCOMPARE(client.bytesAvailable(), 4096);
+
+        QByteArray got;
+        QDeadlineTimer deadline(20000);
+        while (got.size() < sent.size() && !deadline.hasExpired()) {
+            got += client.read(1000);
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(got == sent);
+        QVERIFY(written.size() >= 1);
+        QTRY_COMPARE(clientClosed.size(), 1);
+        QCOMPARE(clientClosed.at(0).at(0).toString(), QString());
+        QCOMPARE(serverClosed.size(), 1);
+        QTest::qWait(50);
+        QCOMPARE(clientClosed.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLocalSocket)
+#include "tst_localsocket.moc"
