@@ -168,6 +168,17 @@ QString Logger::runtimeFolder()
     return QDir::tempPath() + QStringLiteral("/qsrlink-") + QString::number(::getuid());
 }
 
+QString Logger::stateFolder()
+{
+    const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(u':', 0, 0);
+    if (!service.isEmpty())
+        return service;
+    const QString user = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!user.isEmpty())
+        return user + QStringLiteral("/qsrlink");
+    return QDir::homePath() + QStringLiteral("/.local/state/qsrlink");
+}
+
 void Logger::serve()
 {
     if (m_config.socket == QLatin1String("none"))

@@ -43,6 +43,9 @@ public:
     // The runtime folder the service manager gives (RUNTIME_DIRECTORY), else the user's
     // ($XDG_RUNTIME_DIR/qsrlink), else the temporary folder's qsrlink-UID.
     static QString runtimeFolder();
+    // Where the logger keeps what must outlast it: the service manager's state folder
+    // (STATE_DIRECTORY), else $XDG_STATE_HOME/qsrlink, else ~/.local/state/qsrlink.
+    static QString stateFolder();
 
 Q_SIGNALS:
     void finished(int status);

@@ -98,6 +98,35 @@ void applySettingsFile(const QString &path, LoggerConfig &c)
     checkPath(QStringLiteral("the log path of the settings file %1").arg(path), c.logPath);
 }
 
+// A file name without a folder is taken from the service manager's credentials, where the
+// service is given its secrets.
+QString credential(const QString &file, const Environment &env)
+{
+    if (!file.contains(u'/') && !env.credentialsDirectory.isEmpty())
+        return QDir(env.credentialsDirectory).filePath(file);
+    return QFileInfo(file).absoluteFilePath();
+}
+
+void applyClientCertificate(const QCommandLineParser &p, const Environment &env,
+                            LoggerConfig::Mqtt &m)
+{
+    const bool cert = p.isSet(QStringLiteral("mqtt-certfile"));
+    if (cert != p.isSet(QStringLiteral("mqtt-keyfile")))
+        throw Failed{QStringLiteral("give --mqtt-certfile and --mqtt-keyfile together")};
+    if (!cert)
+        return;
+    if (!m.tls)
+        throw Failed{QStringLiteral("--mqtt-certfile is for mqtts:// addresses")};
+    m.certFile = QFileInfo(lastValue(p, QStringLiteral("mqtt-certfile"))).absoluteFilePath();
+    m.keyFile = credential(lastValue(p, QStringLiteral("mqtt-keyfile")), env);
+    for (const auto &[file, what] :
+         {std::pair{m.certFile, "client certificate"}, std::pair{m.keyFile, "client key"}}) {
+        if (!QFileInfo(file).isFile() || !QFileInfo(file).isReadable())
+            throw Failed{
+                QStringLiteral("cannot read the %1 file %2").arg(QLatin1String(what), file)};
+    }
+}
+
 LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
 {
     const QString text = lastValue(p, QStringLiteral("mqtt"));
@@ -140,9 +169,7 @@ LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
     if (p.isSet(QStringLiteral("mqtt-password-file"))) {
         if (m.user.isEmpty())
             throw Failed{QStringLiteral("--mqtt-password-file needs a user (--mqtt-user)")};
-        QString file = lastValue(p, QStringLiteral("mqtt-password-file"));
-        if (!file.contains(u'/') && !env.credentialsDirectory.isEmpty())
-            file = QDir(env.credentialsDirectory).filePath(file);
+        const QString file = credential(lastValue(p, QStringLiteral("mqtt-password-file")), env);
         QByteArray secret = readSmall(file, QStringLiteral("password file"));
         secret = secret.left(secret.indexOf('\n') < 0 ? secret.size() : secret.indexOf('\n'));
         if (secret.endsWith('\r'))
@@ -154,6 +181,20 @@ LoggerConfig::Mqtt mqttFrom(const QCommandLineParser &p, const Environment &env)
                              .arg(file)};
         m.password = *password;
     }
+    applyClientCertificate(p, env, m);
+    if (p.isSet(QStringLiteral("mqtt-client-id"))) {
+        m.clientId = lastValue(p, QStringLiteral("mqtt-client-id"));
+        if (m.clientId.isEmpty() || m.clientId.toUtf8().size() > 65535)
+            throw Failed{QStringLiteral("--mqtt-client-id takes 1 to 65535 bytes")};
+    }
+    if (p.isSet(QStringLiteral("mqtt-discovery"))) {
+        m.discovery = lastValue(p, QStringLiteral("mqtt-discovery"));
+        if (m.discovery.isEmpty() || m.discovery.contains(u'+') || m.discovery.contains(u'#') ||
+            m.discovery.startsWith(u'/') || m.discovery.endsWith(u'/'))
+            throw Failed{QStringLiteral("--mqtt-discovery takes a topic prefix without + or # "
+                                        "and without a '/' at either end, as in homeassistant")};
+    }
+    m.retain = p.isSet(QStringLiteral("mqtt-retain"));
     m.queueLimit = whole(p, "mqtt-queue", m.queueLimit);
     return m;
 }
@@ -275,4 +316,23 @@ Parsed parse(const QStringList &arguments, const Environment &env)
 QString LoggerConfig::instrumentName() const
 {
     return device.isEmpty() ? PortMapping::portName(portNumber) : device;
+}
+
+QString LoggerConfig::name() const
+{
+    if (!instance.isEmpty())
+        return instance;
+    if (device.isEmpty())
+        return PortMapping::portName(portNumber);
+    QString tail = device;
+    if (tail.startsWith(QLatin1String("/dev/")))
+        tail.remove(0, 5);
+    while (tail.startsWith(u'/'))
+        tail.remove(0, 1);
+    return tail.replace(u'/', u'-');
+}
+
+QString LoggerConfig::defaultClientId(const QString &host) const
+{
+    return QStringLiteral("qsrlink-logger-%1-%2").arg(host, name());
 }

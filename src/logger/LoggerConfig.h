@@ -39,12 +39,23 @@ struct LoggerConfig {
         QString caFile; // empty with tls: the system's certificate authorities
         QString user;
         QString password;
+        QString certFile; // a client certificate, with its key; empty: none
+        QString keyFile;
+        QString clientId;  // empty: defaultClientId()
+        QString discovery; // the Home Assistant discovery prefix; empty: no announcement
+        bool retain = false;
         int queueLimit = defaultQueue;
     };
     std::optional<Mqtt> mqtt;
 
     // "/dev/ttyUSB0" or "COM1", for messages.
     QString instrumentName() const;
+    // What names this logger's files and its session at the broker, the same at every
+    // start: the instance, else the device without /dev/ ("ttyUSB0", "serial-by-id-usb-…"),
+    // else the port ("COM1").
+    QString name() const;
+    // "qsrlink-logger-HOST-NAME".
+    QString defaultClientId(const QString &host) const;
 };
 
 namespace LoggerOptions {

@@ -56,7 +56,8 @@ MosquittoClient::MosquittoClient(const Settings &settings, QObject *parent)
     if (clients++ == 0)
         mosquitto_lib_init();
     const QByteArray id = m_settings.clientId.toUtf8();
-    m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
+    // A lasting session (no clean start) needs an id that is the same at every start.
+    m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), id.isEmpty(), this);
     if (!m_mosq)
         return;
     mosquitto_threaded_set(m_mosq, true);
@@ -73,8 +74,19 @@ MosquittoClient::MosquittoClient(const Settings &settings, QObject *parent)
             m_settings.password.isEmpty() ? nullptr : m_settings.password.toUtf8().constData());
     if (m_settings.tls) {
         const QByteArray ca = m_settings.caFile.toLocal8Bit();
-        mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(),
-                          ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
+        const QByteArray cert = m_settings.certFile.toLocal8Bit();
+        const QByteArray key = m_settings.keyFile.toLocal8Bit();
+        const auto orNull = [](const QByteArray &b) {
+            return b.isEmpty() ? nullptr : b.constData();
+        };
+        // A key that asks for a passphrase gets none (there is nobody to type it) and fails,
+        // rather than the library asking on a terminal the service does not have.
+        const int rc = mosquitto_tls_set(m_mosq, orNull(ca),
+                                         ca.isEmpty() ? "/etc/ssl/certs" : nullptr, orNull(cert),
+                                         orNull(key), [](char *, int, int, void *) { return 0; });
+        // Without its TLS set up the client would speak plain text, password and all.
+        if (rc != MOSQ_ERR_SUCCESS)
+            m_setupError = QStringLiteral("cannot set up TLS: ") + describe(rc, errno, m_settings);
     }
 }
 
@@ -140,6 +152,12 @@ void MosquittoClient::run()
         std::lock_guard lock(m_mutex);
         return m_stopping;
     };
+    if (!m_setupError.isEmpty()) {
+        Q_EMIT connectFailed(m_setupError);
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] { return m_stopping; });
+        return;
+    }
     const QByteArray host = m_settings.host.toUtf8();
     auto nextPause = m_settings.firstPause;
     while (!stopping()) {

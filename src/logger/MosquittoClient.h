@@ -25,10 +25,12 @@ public:
         QString host;
         int port = 1883;
         bool tls = false;
-        QString caFile; // empty: the system's certificate authorities
+        QString caFile;   // empty: the system's certificate authorities
+        QString certFile; // a client certificate and its key (tls); empty: none
+        QString keyFile;
         QString user;
         QString password;
-        QString clientId;
+        QString clientId; // with it, the session at the broker outlasts a connection
         int keepAliveSeconds = 30;
         std::chrono::milliseconds answerBound = std::chrono::seconds(10);
         std::chrono::milliseconds firstPause = std::chrono::seconds(1);
@@ -52,6 +54,7 @@ private:
     static void onPublish(mosquitto *, void *self, int mid);
 
     Settings m_settings;
+    QString m_setupError; // the client cannot connect safely at all
     mosquitto *m_mosq = nullptr;
     std::thread m_thread;
     std::mutex m_mutex;

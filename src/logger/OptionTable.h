@@ -42,7 +42,7 @@ inline constexpr Range wholeSeconds{LoggerConfig::minInterval, LoggerConfig::max
                                     "whole seconds"};
 
 // clang-format off
-inline constexpr std::array<Option, 17> optionTable{{
+inline constexpr std::array<Option, 22> optionTable{{
     {"port", Kind::Text, "COMn", {},
      "Port number COM1 to COM7, through the ports/ links (default COM1)."},
     {"device", Kind::Path, "PATH", {},
@@ -73,8 +73,21 @@ inline constexpr std::array<Option, 17> optionTable{{
      "User name at the broker.", Needs::Mqtt},
     {"mqtt-password-file", Kind::Path, "FILE", {},
      "The broker password is the first line of FILE.", Needs::Mqtt},
+    {"mqtt-certfile", Kind::Path, "FILE", {},
+     "Client certificate to log in to the broker with (mqtts).", Needs::Mqtt},
+    {"mqtt-keyfile", Kind::Path, "FILE", {},
+     "The certificate's private key, looked up like the password file.", Needs::Mqtt},
+    {"mqtt-client-id", Kind::Text, "ID", {},
+     "Client id at the broker (default qsrlink-logger-HOST-NAME), lasting session.",
+     Needs::Mqtt},
+    {"mqtt-retain", Kind::Switch, nullptr, {},
+     "Keep the last value retained on the broker.", Needs::Mqtt},
+    {"mqtt-discovery", Kind::Text, "PREFIX", {},
+     "Announce the value to Home Assistant under PREFIX (its own: homeassistant).",
+     Needs::Mqtt},
     {"mqtt-queue", Kind::Whole, "N", {1, LoggerConfig::maxQueue, "a number of readings"},
-     "Readings kept while the broker is away (default 100000).", Needs::Mqtt},
+     "Readings kept while the broker is away (default 100000), in the state folder.",
+     Needs::Mqtt},
     {"config", Kind::Path, "FILE", {},
      "Read options from FILE, one \"name = value\" a line."},
 }};

@@ -5,7 +5,6 @@
 #include <charconv>
 
 namespace ReadingFormat {
-namespace {
 
 QByteArray jsonString(const QString &text)
 {
@@ -29,6 +28,8 @@ QByteArray jsonString(const QString &text)
     }
     return out + '"';
 }
+
+namespace {
 
 QByteArray jsonNumber(double value)
 {

@@ -12,6 +12,8 @@
 namespace ReadingFormat {
 
 QByteArray isoTime(const QDateTime &at);
+// `text` as a JSON string, quotes included; control characters escaped.
+QByteArray jsonString(const QString &text);
 // "<time> <reply without its line end>" and a line feed.
 QByteArray line(const QDateTime &at, const QByteArray &reply);
 // {"time":"…","value":12.345,"raw":"12.345\r"}; value is null for a reply that is not a

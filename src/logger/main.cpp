@@ -2,8 +2,10 @@
 #include "core/Version.h"
 #include "logger/Logger.h"
 #include "logger/LoggerConfig.h"
+#include "logger/MessageJournal.h"
 #include "logger/MosquittoClient.h"
 #include "logger/MqttPublisher.h"
+#include "logger/PlantFeed.h"
 #include "logger/StopSignals.h"
 #include "monitor/Clock.h"
 #include "serial/SerialLines.h"
@@ -22,6 +24,61 @@ QByteArray programName()
 {
     return QByteArrayLiteral("qsrlink-logger");
 }
+
+void warn(QFile &err, const QString &text)
+{
+    err.write(programName() + ": " + text.toLocal8Bit() + '\n');
+    err.flush();
+}
+
+// The broker's side of the logger: its client, a lasting queue in the state folder, and
+// what the logger announces at each connection.
+struct Broker {
+    Broker(const LoggerConfig &config, const Clock &clock, QFile &err)
+    {
+        const LoggerConfig::Mqtt &m = *config.mqtt;
+        const QString host = QSysInfo::machineHostName();
+        const QString id = m.clientId.isEmpty() ? config.defaultClientId(host) : m.clientId;
+        client = std::make_unique<MosquittoClient>(MosquittoClient::Settings{
+            m.host, m.port, m.tls, m.caFile, m.certFile, m.keyFile, m.user, m.password, id});
+        const QByteArray prefix = m.prefix.toUtf8();
+        publisher = std::make_unique<MqttPublisher>(*client, prefix, m.queueLimit);
+        publisher->setRetainValues(m.retain);
+
+        const QString state = Logger::stateFolder() + u'/' + config.name();
+        QString why;
+        if (journal.open(state + QStringLiteral(".mqtt-queue"), &why))
+            publisher->keepIn(&journal);
+        else
+            warn(err, why + QStringLiteral("; readings waiting for the broker are kept in memory "
+                                           "only"));
+
+        const PlantFeed::Identity who{Version::text(),
+                                      config.instrumentName(),
+                                      config.baud,
+                                      config.pollSeconds,
+                                      config.logPath.isEmpty() ? 0 : config.logSeconds,
+                                      host,
+                                      config.name(),
+                                      id,
+                                      clock.now()};
+        const QString record = state + QStringLiteral(".mqtt-discovery");
+        publisher->setAnnouncements(PlantFeed::announcements(
+            prefix, who, m.discovery, PlantFeed::lastDiscoveryTopic(record)));
+        const QByteArray topic =
+            m.discovery.isEmpty() ? QByteArray() : PlantFeed::discoveryTopic(m.discovery, who);
+        // Once the broker has them, a config announced before is gone and this one known.
+        QObject::connect(publisher.get(), &MqttPublisher::announced, publisher.get(),
+                         [&err, record, topic] {
+                             QString why;
+                             if (!PlantFeed::keepDiscoveryTopic(record, topic, &why))
+                                 warn(err, why);
+                         });
+    }
+    MessageJournal journal; // before the publisher, which writes to it
+    std::unique_ptr<MosquittoClient> client;
+    std::unique_ptr<MqttPublisher> publisher;
+};
 } // namespace
 
 int main(int argc, char *argv[])
@@ -59,19 +116,11 @@ int main(int argc, char *argv[])
     SerialLines lines(folder);
     Clock clock;
 
-    std::unique_ptr<MosquittoClient> client;
-    std::unique_ptr<MqttPublisher> publisher;
-    if (config.mqtt) {
-        const LoggerConfig::Mqtt &m = *config.mqtt;
-        client = std::make_unique<MosquittoClient>(
-            MosquittoClient::Settings{m.host, m.port, m.tls, m.caFile, m.user, m.password,
-                                      QStringLiteral("qsrlink-logger-%1-%2")
-                                          .arg(QSysInfo::machineHostName())
-                                          .arg(QCoreApplication::applicationPid())});
-        publisher = std::make_unique<MqttPublisher>(*client, m.prefix.toUtf8(), m.queueLimit);
-    }
+    std::unique_ptr<Broker> broker;
+    if (config.mqtt)
+        broker = std::make_unique<Broker>(config, clock, err);
 
-    Logger logger(config, lines, clock, out, err, publisher.get());
+    Logger logger(config, lines, clock, out, err, broker ? broker->publisher.get() : nullptr);
     StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::stopRequested, &logger, &Logger::stop);
     QObject::connect(&logger, &Logger::finished, &app, &QCoreApplication::exit);
