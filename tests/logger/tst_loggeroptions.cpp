@@ -101,6 +101,22 @@ private Q_SLOTS:
         QTest::newRow("password file without user")
             << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-password-file", "/etc/hostname"}
             << "--mqtt-user";
+        QTest::newRow("certificate without key")
+            << QStringList{"--mqtt", "mqtts://h/p", "--mqtt-certfile", "/etc/hostname"}
+            << "together";
+        QTest::newRow("certificate without tls")
+            << QStringList{"--mqtt",        "mqtt://h/p",     "--mqtt-certfile",
+                           "/etc/hostname", "--mqtt-keyfile", "/etc/hostname"}
+            << "mqtts";
+        QTest::newRow("key missing")
+            << QStringList{"--mqtt",        "mqtts://h/p",    "--mqtt-certfile",
+                           "/etc/hostname", "--mqtt-keyfile", "/nonexistent/key"}
+            << "/nonexistent/key";
+        QTest::newRow("discovery wildcard")
+            << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-discovery", "ha/#"} << "+ or #";
+        QTest::newRow("discovery slash")
+            << QStringList{"--mqtt", "mqtt://h/p", "--mqtt-discovery", "ha/"} << "+ or #";
+        QTest::newRow("retain without mqtt") << QStringList{"--mqtt-retain"} << "--mqtt";
     }
 
     // Each bad option is named in the message, so the operator knows what to change.
@@ -278,6 +294,26 @@ private Q_SLOTS:
         QVERIFY(p.config.mqtt->tls);
         QCOMPARE(p.config.mqtt->prefix, QString("plant/line3/qsr540"));
         QCOMPARE(p.config.mqtt->password, QString("s3cret"));
+        QVERIFY(!p.config.mqtt->retain && p.config.mqtt->discovery.isEmpty());
+        QCOMPARE(p.config.name(), QString("line3"));
+        QCOMPARE(p.config.defaultClientId("plant-pc"), QString("qsrlink-logger-plant-pc-line3"));
+
+        // The client's key from the credentials folder, as the password; the name the
+        // files and the session go by without an instance.
+        write(dir.filePath("client.key"), "key");
+        const auto cert = LoggerOptions::parse(
+            {"--device", "/dev/serial/by-id/usb-x", "--mqtt", "mqtts://b/p", "--mqtt-certfile",
+             conf, "--mqtt-keyfile", "client.key", "--mqtt-retain", "--mqtt-discovery",
+             "homeassistant", "--mqtt-client-id", "line-3"},
+            {dir.path()});
+        QCOMPARE(cert.outcome, Outcome::Run);
+        QCOMPARE(cert.config.mqtt->keyFile, dir.filePath("client.key"));
+        QCOMPARE(cert.config.mqtt->certFile, conf);
+        QVERIFY(cert.config.mqtt->retain);
+        QCOMPARE(cert.config.mqtt->discovery, QString("homeassistant"));
+        QCOMPARE(cert.config.mqtt->clientId, QString("line-3"));
+        QCOMPARE(cert.config.name(), QString("serial-by-id-usb-x"));
+        QCOMPARE(LoggerOptions::parse({"--port", "COM3"}).config.name(), QString("COM3"));
 
         // Values are UTF-8, comments anything; CR LF line ends are fine.
         const QString log = dir.filePath(QString::fromUtf8("ログ.csv"));

@@ -1,13 +1,17 @@
+#include "logger/MessageJournal.h"
 #include "logger/MosquittoClient.h"
 #include "logger/MqttPublisher.h"
+#include "logger/PlantFeed.h"
 #include "logger/ReadingFormat.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -15,7 +19,10 @@
 #include <netdb.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+
+#include <sys/resource.h>
 
 namespace {
 // Takes what it is handed and acknowledges it when told.
@@ -259,6 +266,192 @@ private Q_SLOTS:
         late.finish();
         late.abandon();
         QVERIFY(slow.aborted && !slow.stopped);
+    }
+
+    // A run killed while the broker is away, some readings in flight: the next run sends
+    // what it left (in flight or waiting, not what was acknowledged) once, in order, before
+    // anything new; a line a power loss cut short is skipped; a smaller queue drops the
+    // oldest and counts them. Nothing waiting: the file is empty.
+    void keepsWhatWaitsAcrossARestart()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("state/line1.mqtt-queue");
+        {
+            MessageJournal journal;
+            QVERIFY(journal.open(path, nullptr));
+            FakeClient client;
+            MqttPublisher publisher(client, "p", 100);
+            publisher.keepIn(&journal);
+            publisher.start();
+            Q_EMIT client.connected();
+            publisher.publishReading(at(0), "0\r");
+            client.acknowledgeAll();
+            QCOMPARE(journal.fileSize(), 0);
+            for (int i = 1; i <= 5; ++i) // in flight when the broker goes
+                publisher.publishReading(at(i), QByteArray::number(i) + '\r');
+            Q_EMIT client.connectionLost("gone");
+            for (int i = 6; i <= 30; ++i)
+                publisher.publishReading(at(i), QByteArray::number(i) + '\r');
+            publisher.publishEvent(at(31), "lost", "no reply");
+            MessageJournal second;
+            QString why;
+            QVERIFY(!second.open(path, &why));
+            QVERIFY2(why.contains("in use by another process"), qPrintable(why));
+        } // killed: no goodbye
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("+v {\"time\":\"2026-12"); // the power went
+        file.close();
+
+        MessageJournal journal;
+        QVERIFY(journal.open(path, nullptr));
+        FakeClient client;
+        MqttPublisher publisher(client, "p", 20);
+        QSignalSpy said(&publisher, &MqttPublisher::stateChanged);
+        publisher.keepIn(&journal);
+        QCOMPARE(publisher.dropped(), 11); // 31 kept, 20 fit
+        publisher.start();
+        QCOMPARE(said.value(0).value(0).toString(),
+                 QString("20 readings kept from the last run wait for the broker"));
+        publisher.publishReading(at(40), "40\r");
+        QCOMPARE(publisher.dropped(), 12);
+        Q_EMIT client.connected();
+        while (publisher.queued() > 0)
+            client.acknowledgeAll();
+        QList<QByteArray> raws;
+        for (const MqttClient::Message &m : std::as_const(client.handed)) {
+            if (!m.topic.endsWith("/status"))
+                raws << QJsonDocument::fromJson(m.payload)
+                            .object()
+                            .value("raw")
+                            .toString()
+                            .toLatin1();
+        }
+        QList<QByteArray> expected;
+        for (int i = 13; i <= 30; ++i)
+            expected << QByteArray::number(i) + '\r';
+        expected << ""
+                 << "40\r"; // the event has no raw text
+        QCOMPARE(raws, expected);
+        QCOMPARE(client.payloads("p/event").size(), 1);
+        QCOMPARE(journal.fileSize(), 0);
+    }
+
+    // A line is whole or absent when the disk fills (a file size limit stands in for it),
+    // with the system's reason; the next one after room returns starts clean. Done lines
+    // are let go, so the file stays within about twice what waits.
+    void journalLinesAreWholeAndTheFileBounded()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("q");
+        {
+            MessageJournal journal;
+            QVERIFY(journal.open(path, nullptr));
+            QVERIFY(journal.append('v', "{\"a\":1}") > 0);
+            const qint64 before = journal.fileSize();
+            rlimit old{};
+            getrlimit(RLIMIT_FSIZE, &old);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = old;
+            small.rlim_cur = rlim_t(before + 5);
+            setrlimit(RLIMIT_FSIZE, &small);
+            const qint64 refused = journal.append('v', "{\"a\":2}");
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+            QCOMPARE(refused, -1);
+            QCOMPARE(QFileInfo(path).size(), before);
+            QVERIFY2(journal.lastError().endsWith(QString::fromLocal8Bit(strerror(EFBIG))),
+                     qPrintable(journal.lastError()));
+            QVERIFY(journal.append('e', "{\"a\":3}") > 0);
+        }
+        MessageJournal reopened;
+        QVERIFY(reopened.open(path, nullptr));
+        QCOMPARE(reopened.loaded().size(), size_t(2));
+        QCOMPARE(reopened.loaded()[1].kind, 'e');
+        QCOMPARE(reopened.loaded()[1].payload, QByteArray("{\"a\":3}"));
+
+        // Ten waiting at any time while 30000 pass through.
+        std::deque<qint64> waiting{reopened.loaded()[0].id, reopened.loaded()[1].id};
+        const QByteArray payload = "{\"time\":\"" + QByteArray(80, 'x') + "\"}";
+        qint64 largest = 0;
+        for (int i = 0; i < 30000; ++i) {
+            waiting.push_back(reopened.append('v', payload + QByteArray::number(i)));
+            while (waiting.size() > 10) {
+                reopened.done(waiting.front());
+                waiting.pop_front();
+            }
+            largest = std::max(largest, reopened.fileSize());
+        }
+        QVERIFY2(largest < (1 << 20) + 2000, qPrintable(QString::number(largest)));
+        QCOMPARE(QFileInfo(path).size(), reopened.fileSize());
+        MessageJournal another;
+        QVERIFY(!another.open(path, nullptr)); // the rewritten file is locked too
+    }
+
+    // At each connection, after "online": the info and the discovery config, retained; a
+    // config announced before and no longer wanted is emptied; announced() once the broker
+    // has them all. Values are retained when asked for, events never.
+    void announcesItselfAtEachConnection()
+    {
+        const PlantFeed::Identity who{
+            "1.1.0", "/dev/ttyUSB0", 9600,    1,
+            0,       "plant-pc",     "line3", "qsrlink-logger-plant.pc-line3",
+            at(5)};
+        const QJsonObject info = QJsonDocument::fromJson(PlantFeed::infoJson(who)).object();
+        QCOMPARE(info.value("model").toString(), QString("QSR540"));
+        QCOMPARE(info.value("speed").toInt(), 9600);
+        QVERIFY(info.value("log_interval").isNull());
+        QCOMPARE(info.value("started").toString(), QString("2026-12-09T14:03:05.000+01:00"));
+        QCOMPARE(info.size(), 11);
+
+        const QByteArray topic = PlantFeed::discoveryTopic("homeassistant", who);
+        QCOMPARE(topic,
+                 QByteArray("homeassistant/sensor/qsrlink-logger-plant_pc-line3/value/config"));
+        const QJsonObject config =
+            QJsonDocument::fromJson(PlantFeed::discoveryJson("plant/line3", who)).object();
+        QCOMPARE(config.value("state_topic").toString(), QString("plant/line3/value"));
+        QCOMPARE(config.value("value_template").toString(), QString("{{ value_json.value }}"));
+        QCOMPARE(config.value("availability_topic").toString(), QString("plant/line3/status"));
+        QCOMPARE(config.value("payload_available").toString(), QString("online"));
+        QCOMPARE(config.value("unique_id").toString(),
+                 QString("qsrlink-logger-plant_pc-line3_value"));
+        const QJsonObject device = config.value("device").toObject();
+        QCOMPARE(device.value("identifiers").toArray().first().toString(),
+                 QString("qsrlink-logger-plant_pc-line3"));
+        QCOMPARE(device.value("name").toString(), QString("QSR540 line3"));
+
+        const QByteArray old = "ha/sensor/x/value/config";
+        FakeClient client;
+        MqttPublisher publisher(client, "plant/line3", 10);
+        publisher.setRetainValues(true);
+        publisher.setAnnouncements(
+            PlantFeed::announcements("plant/line3", who, "homeassistant", old));
+        QSignalSpy announced(&publisher, &MqttPublisher::announced);
+        publisher.start();
+        publisher.publishReading(at(6), "1\r");
+        publisher.publishEvent(at(7), "lost", "no reply");
+        for (int connection = 1; connection <= 2; ++connection) {
+            client.handed.clear();
+            Q_EMIT client.connected();
+            QCOMPARE(client.handed.size() >= 4, true);
+            QCOMPARE(client.handed[1].topic, QByteArray("plant/line3/info"));
+            QCOMPARE(client.handed[2].topic, old);
+            QCOMPARE(client.handed[2].payload, QByteArray());
+            QCOMPARE(client.handed[3].topic, topic);
+            for (int i = 0; i < 4; ++i)
+                QVERIFY(client.handed[i].retain);
+            QVERIFY(announced.size() == connection - 1);
+            client.acknowledgeAll();
+            QCOMPARE(announced.size(), connection);
+            if (connection == 1) { // the reading and the event waited for it
+                QCOMPARE(client.handed.size(), 6);
+                QVERIFY(client.handed[4].topic.endsWith("/value") && client.handed[4].retain);
+                QVERIFY(client.handed[5].topic.endsWith("/event") && !client.handed[5].retain);
+            }
+            Q_EMIT client.connectionLost("gone");
+        }
+        QCOMPARE(PlantFeed::announcements("p", who, {}, {}).size(), 1);
+        QCOMPARE(PlantFeed::announcements("p", who, "homeassistant", topic).size(), 2);
     }
 
     // A broker that takes the connection and never answers is named as such, and tried again.
