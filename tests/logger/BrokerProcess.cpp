@@ -71,6 +71,13 @@ void BrokerProcess::stop()
         m_process.kill();
         m_process.waitForFinished();
     }
+    m_log += m_process.readAll();
+}
+
+QByteArray BrokerProcess::log()
+{
+    m_log += m_process.readAll();
+    return m_log;
 }
 
 Subscriber::Subscriber(int port, const QString &topic, const QStringList &extra)
@@ -121,6 +128,18 @@ bool Subscriber::waitFor(const QByteArray &topic, qsizetype count, int timeoutMs
     while (payloads(topic).size() < count && !deadline.hasExpired())
         QTest::qWait(20);
     return payloads(topic).size() >= count;
+}
+
+QMap<QByteArray, QByteArray> retainedMessages(int port, const QString &filter)
+{
+    QProcess sub;
+    sub.start(QStringLiteral("mosquitto_sub"), {"-h", "127.0.0.1", "-p", QString::number(port),
+                                                "-t", filter, "-v", "--retained-only", "-W", "1"});
+    sub.waitForFinished(5000);
+    QMap<QByteArray, QByteArray> out;
+    for (const QByteArray &line : completeLines(sub.readAllStandardOutput()))
+        out[line.left(line.indexOf(' '))] = line.mid(line.indexOf(' ') + 1);
+    return out;
 }
 
 bool publishOnce(int port, const QByteArray &topic, const QByteArray &payload,

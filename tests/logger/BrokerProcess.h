@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -19,8 +20,12 @@ public:
     int port() const { return m_port; }
     QString folder() const { return m_dir.path(); }
     QString errorString() const { return m_error; }
+    // What the broker has said on its outputs so far, over all its runs ("New client
+    // connected from ... as ID (p2, c0, k30)." for each connection).
+    QByteArray log();
 
 private:
+    QByteArray m_log;
     QTemporaryDir m_dir;
     QByteArray m_extraConfig;
     QProcess m_process;
@@ -44,6 +49,10 @@ private:
     QProcess m_process;
     QByteArray m_out;
 };
+
+// The retained messages under `filter` now, as a subscriber that comes now gets them:
+// topic -> payload.
+QMap<QByteArray, QByteArray> retainedMessages(int port, const QString &filter);
 
 // Publishes one message with mosquitto_pub; true when it was delivered.
 bool publishOnce(int port, const QByteArray &topic, const QByteArray &payload,

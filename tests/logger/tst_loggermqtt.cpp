@@ -166,8 +166,106 @@ private Q_SLOTS:
         QCOMPARE(deliveredTimes(sub, "line3"), printedTimes(logger).mid(dropped));
     }
 
+    // A plant's tools: the info retained and complete, the value retained when asked for
+    // and not otherwise, a Home Assistant config while the option is given and gone once it
+    // is dropped, and the same client id with a lasting session at every start.
+    void feedsAPlantsTools()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        BrokerProcess broker;
+        QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+        const QString url = QStringLiteral("mqtt://127.0.0.1:%1/line5").arg(broker.port());
+        const auto retained = [&](const QString &filter) {
+            return retainedMessages(broker.port(), filter);
+        };
+        const QString log = folder.path() + "/l.csv";
+        LoggerProcess first({"--device", folder.portPath(1), "--log", log, "--log-interval", "2",
+                             "--mqtt", url, "--mqtt-retain", "--mqtt-discovery", "homeassistant"});
+        QVERIFY(first.waitForReadings(2, 8000));
+        auto got = retained("#");
+        const QJsonObject info = QJsonDocument::fromJson(got.value("line5/info")).object();
+        QCOMPARE(info.value("model").toString(), QString("QSR540"));
+        QCOMPARE(info.value("device").toString(), folder.portPath(1));
+        QCOMPARE(info.value("speed").toInt(), 9600);
+        QCOMPARE(info.value("poll").toInt(), 1);
+        QCOMPARE(info.value("log_interval").toInt(), 2);
+        QVERIFY(!info.value("host").toString().isEmpty());
+        QVERIFY(!info.value("version").toString().isEmpty());
+        QVERIFY(
+            QDateTime::fromString(info.value("started").toString(), Qt::ISODateWithMs).isValid());
+        const QString id = info.value("client_id").toString();
+        QVERIFY(id.startsWith("qsrlink-logger-"));
+        QVERIFY(got.contains("line5/value"));
+        const QByteArray config =
+            "homeassistant/sensor/" + id.toUtf8().replace('.', '_') + "/value/config";
+        QVERIFY2(got.contains(config), got.keys().join(' ').constData());
+        const QJsonObject sensor = QJsonDocument::fromJson(got.value(config)).object();
+        QCOMPARE(sensor.value("state_topic").toString(), QString("line5/value"));
+        QCOMPARE(sensor.value("availability_topic").toString(), QString("line5/status"));
+        QCOMPARE(sensor.value("device").toObject().value("model").toString(), QString("QSR540"));
+        first.signal(SIGTERM);
+        QVERIFY(first.waitForExit(5000, 0));
+        const QByteArray lastRetained = retained("line5/value").value("line5/value");
+        QCOMPARE(QJsonDocument::fromJson(lastRetained).object().value("time").toString().toLatin1(),
+                 printedTimes(first).last());
+
+        LoggerProcess second({"--device", folder.portPath(1), "--mqtt", url});
+        QVERIFY(second.waitForReadings(3, 8000));
+        QTRY_VERIFY_WITH_TIMEOUT(!retained("homeassistant/#").contains(config), 5000);
+        got = retained("line5/#");
+        QCOMPARE(got.value("line5/value"), lastRetained); // newer values are not retained
+        QVERIFY(QJsonDocument::fromJson(got.value("line5/info"))
+                    .object()
+                    .value("log_interval")
+                    .isNull());
+        second.signal(SIGTERM);
+        QVERIFY(second.waitForExit(5000, 0));
+
+        const QByteArray said = broker.log();
+        const QByteArray connected = " as " + id.toUtf8() + " (p2, c0, k30)";
+        QVERIFY2(said.count(connected) == 2, said.constData());
+    }
+
+    // Restarted during a 20 s broker outage: the readings of both runs reach the broker
+    // afterwards, each once and in order.
+    void keepsReadingsAcrossARestartDuringAnOutage()
+    {
+        ProgramFolderFixture folder;
+        SimProcess sim(folder.portPath(1), {"--value", "12.345\r"});
+        QVERIFY2(sim.isReady(), qPrintable(sim.errorString()));
+        BrokerProcess broker;
+        QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+        Subscriber sub(broker.port(), "line6/#");
+        QVERIFY(sub.waitUntilSubscribed("line6/probe", broker.port()));
+        const QStringList args{"--device", folder.portPath(1), "--mqtt",
+                               QStringLiteral("mqtt://127.0.0.1:%1/line6").arg(broker.port())};
+        LoggerProcess first(args);
+        QVERIFY(sub.waitFor("line6/value", 2, 8000));
+        broker.stop();
+        QTest::qWait(10000);
+        first.signal(SIGTERM);
+        QVERIFY(first.waitForExit(5000, 0));
+        QVERIFY2(first.errors().contains("kept for the next run"), first.errors().constData());
+        LoggerProcess second(args);
+        QTest::qWait(10000);
+        QVERIFY(broker.start());
+        QTRY_VERIFY_WITH_TIMEOUT(second.errors().contains("waiting readings follow"), 20000);
+        QVERIFY2(second.errors().contains("readings kept from the last run"),
+                 second.errors().constData());
+        second.signal(SIGTERM);
+        QVERIFY(second.waitForExit(5000, 0));
+        const QList<QByteArray> printed = printedTimes(first) + printedTimes(second);
+        QVERIFY2(sub.waitFor("line6/value", printed.size(), 10000), second.errors().constData());
+        QTest::qWait(300); // nothing more, nothing twice
+        QCOMPARE(deliveredTimes(sub, "line6"), printed);
+    }
+
     // TLS against a certificate authority made here, with a user and a password file; a
-    // broker whose certificate the given authority did not sign is refused, and said so.
+    // broker whose certificate the given authority did not sign is refused, and said so. A
+    // broker that wants a client certificate takes the logger's, and refuses a logger
+    // without one.
     void publishesOverTls()
     {
         ProgramFolderFixture folder;
@@ -183,6 +281,10 @@ private Q_SLOTS:
                            "printf 'subjectAltName=DNS:localhost,IP:127.0.0.1\\n' > san\n"
                            "openssl x509 -req -in server.csr -CA ca.crt -CAkey ca.key "
                            "-CAcreateserial -out server.crt -days 2 -extfile san 2>/dev/null\n"
+                           "openssl req -newkey rsa:2048 -nodes -keyout client.key -out client.csr "
+                           "-subj /CN=line4 2>/dev/null\n"
+                           "openssl x509 -req -in client.csr -CA ca.crt -CAkey ca.key "
+                           "-CAcreateserial -out client.crt -days 2 2>/dev/null\n"
                            "chmod 644 server.key\n"
                            "mosquitto_passwd -c -b passwd line4 's3cret pass'\n"
                            "printf 's3cret pass\\n' > password\n")
@@ -214,6 +316,30 @@ private Q_SLOTS:
         stranger.signal(SIGTERM);
         QVERIFY(stranger.waitForExit(5000, 0));
         QCOMPARE(sub.payloads("line4/value").size(), logger.readings().size());
+
+        const QByteArray files = d.toUtf8();
+        BrokerProcess strict("cafile " + files + "/ca.crt\ncertfile " + files +
+                             "/server.crt\nkeyfile " + files +
+                             "/server.key\nrequire_certificate true\nuse_identity_as_username "
+                             "true\nallow_anonymous false\n");
+        QVERIFY2(strict.start(), qPrintable(strict.errorString()));
+        const QStringList mine{"--cafile",        d + "/ca.crt", "--cert",
+                               d + "/client.crt", "--key",       d + "/client.key"};
+        Subscriber certified(strict.port(), "line4/#", mine);
+        QVERIFY(certified.waitUntilSubscribed("line4/probe", strict.port(), mine));
+        const QString strictUrl = QStringLiteral("mqtts://localhost:%1/line4").arg(strict.port());
+        LoggerProcess withCert({"--device", folder.portPath(1), "--mqtt", strictUrl,
+                                "--mqtt-cafile", d + "/ca.crt", "--mqtt-certfile",
+                                d + "/client.crt", "--mqtt-keyfile", d + "/client.key"});
+        QVERIFY2(certified.waitFor("line4/value", 2, 10000), withCert.errors().constData());
+        withCert.signal(SIGTERM);
+        QVERIFY(withCert.waitForExit(5000, 0));
+        LoggerProcess without(
+            {"--device", folder.portPath(1), "--mqtt", strictUrl, "--mqtt-cafile", d + "/ca.crt"});
+        QTRY_VERIFY_WITH_TIMEOUT(without.errors().contains("cannot connect"), 10000);
+        without.signal(SIGTERM);
+        QVERIFY(without.waitForExit(5000, 0));
+        QCOMPARE(certified.payloads("line4/value").size(), withCert.readings().size());
     }
 };
 
