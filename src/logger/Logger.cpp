@@ -157,26 +157,29 @@ void Logger::loadParameters()
         });
 }
 
+namespace {
+// The folder the service manager gives in `service` (the first of several), else the
+// user's `xdg` folder's qsrlink, else `fallback`.
+QString folderFor(const char *service, const char *xdg, const QString &fallback)
+{
+    const QString given = qEnvironmentVariable(service).section(u':', 0, 0);
+    if (!given.isEmpty())
+        return given;
+    const QString user = qEnvironmentVariable(xdg);
+    return user.isEmpty() ? fallback : user + QStringLiteral("/qsrlink");
+}
+} // namespace
+
 QString Logger::runtimeFolder()
 {
-    const QString service = qEnvironmentVariable("RUNTIME_DIRECTORY").section(u':', 0, 0);
-    if (!service.isEmpty())
-        return service;
-    const QString user = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!user.isEmpty())
-        return user + QStringLiteral("/qsrlink");
-    return QDir::tempPath() + QStringLiteral("/qsrlink-") + QString::number(::getuid());
+    return folderFor("RUNTIME_DIRECTORY", "XDG_RUNTIME_DIR",
+                     QDir::tempPath() + QStringLiteral("/qsrlink-") + QString::number(::getuid()));
 }
 
 QString Logger::stateFolder()
 {
-    const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(u':', 0, 0);
-    if (!service.isEmpty())
-        return service;
-    const QString user = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!user.isEmpty())
-        return user + QStringLiteral("/qsrlink");
-    return QDir::homePath() + QStringLiteral("/.local/state/qsrlink");
+    return folderFor("STATE_DIRECTORY", "XDG_STATE_HOME",
+                     QDir::homePath() + QStringLiteral("/.local/state/qsrlink"));
 }
 
 void Logger::serve()
