@@ -43,7 +43,7 @@ for f in libexec/qsrlink/qsr540_comm.html share/man/man1/qsrlink.1.gz \
   share/man/man1/qsr540-sim.1.gz share/man/man1/qsrlink-logger.1.gz \
   share/doc/qsrlink/copyright share/doc/qsrlink/changelog.Debian.gz \
   share/doc/qsrlink/attach-protocol.md.gz \
-  lib/systemd/system/qsrlink-logger@.service \
+  lib/systemd/system/qsrlink-logger@.service lib/sysusers.d/qsrlink.conf \
   share/doc/qsrlink/examples/qsrlink-logger.conf.example; do
   [[ -f $prefix/$f ]] || fail "$f is missing"
 done
@@ -80,28 +80,43 @@ complains() { # WHAT OPTION...: the logger exits 2, saying WHAT
 }
 complains '--poll takes' --poll 0
 
-# The service template: an instance starts the installed logger (the bin/ link) with its
-# config in /etc/qsrlink, and systemd's own checker accepts it with the path of this install,
+# The service template: an instance starts the logger of this install (its bin/ link) with
+# its config in /etc/qsrlink, as the package's user, and systemd's own checker accepts it,
 # its manual page looked up in this install.
-grep -qx 'ExecStart=/usr/bin/qsrlink-logger --config /etc/qsrlink/%i.conf' "$unit" ||
+grep -qxF "ExecStart=$prefix/bin/qsrlink-logger --config /etc/qsrlink/%i.conf" "$unit" ||
   fail "unit ExecStart: $(grep '^ExecStart' "$unit")"
-for line in DynamicUser=yes SupplementaryGroups=dialout StateDirectory=qsrlink \
-  RestartPreventExitStatus=2 Restart=on-failure 'Documentation=man:qsrlink-logger(1)' \
-  WantedBy=multi-user.target; do
+for line in User=qsrlink Group=qsrlink SupplementaryGroups=dialout StateDirectory=qsrlink \
+  StateDirectoryMode=0750 RestartPreventExitStatus=2 Restart=on-failure \
+  'Documentation=man:qsrlink-logger(1)' WantedBy=multi-user.target; do
   grep -qxF "$line" "$unit" || fail "unit lacks $line"
 done
+grep -qx 'u qsrlink - "QSRLINK logger"' "$prefix/lib/sysusers.d/qsrlink.conf" ||
+  fail "no service user in sysusers.d"
 if command -v systemd-analyze >/dev/null; then
-  mkdir -p "$tmp/units"
-  copy=$tmp/units/qsrlink-logger@.service
-  sed "s#^ExecStart=/usr/bin/#ExecStart=$prefix/bin/#" "$unit" >"$copy"
   # It runs man for the Documentation= page, where man is installed.
   man=--man=yes
   command -v man >/dev/null || man=--man=no
-  MANPATH=$prefix/share/man systemd-analyze verify "$man" "$copy" \
+  MANPATH=$prefix/share/man systemd-analyze verify "$man" "$unit" \
     >"$tmp/verify.txt" 2>&1 || fail "systemd-analyze verify: $(cat "$tmp/verify.txt")"
   # Unknown keys and bad values are warnings only, with status 0: any word fails as well.
   [[ ! -s $tmp/verify.txt ]] || fail "systemd-analyze verify: $(cat "$tmp/verify.txt")"
+  # Hardened: systemd's exposure score at most 2.0 ("OK") of 10.
+  systemd-analyze security --offline=true --no-pager "$unit" >"$tmp/security.txt" 2>&1 ||
+    fail "systemd-analyze security: $(cat "$tmp/security.txt")"
+  score=$(sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p' "$tmp/security.txt")
+  [[ -n $score ]] || fail "no exposure level: $(cat "$tmp/security.txt")"
+  awk -v s="$score" 'BEGIN { exit !(s <= 2.0) }' ||
+    fail "exposure level $score: $(grep '✗' "$tmp/security.txt")"
 fi
+# Installed at the prefix the build was configured with (staged as a package would be), the
+# unit names that prefix's program.
+configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+DESTDIR=$tmp/staged cmake --install "$build" >/dev/null
+grep -qxF "ExecStart=$configured/bin/qsrlink-logger --config /etc/qsrlink/%i.conf" \
+  "$tmp/staged$configured/lib/systemd/system/qsrlink-logger@.service" ||
+  fail "the unit installed at $configured starts $(grep -h '^ExecStart' \
+    "$tmp/staged$configured/lib/systemd/system/qsrlink-logger@.service")"
+
 # The example config, read as the service would read it (with a device and log of this
 # test): every line it leaves on is an option the logger takes.
 sed -e "s#^device = .*#device = $tmp/no-such-device#" -e "s#/var/lib/qsrlink/#$tmp/#" \
@@ -196,7 +211,6 @@ per_user=$home/.local/share/qsrlink
 # owns the temporary prefix) its folder is writable, yet its files go to the per-user folder
 # and nothing is written under the prefix. The install is laid over the deepest folder of
 # the configured prefix that exists; never over / or /usr, which the program itself needs.
-configured=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 over=
 for sub in /libexec/qsrlink /libexec ''; do
   if [[ -d $configured$sub ]]; then

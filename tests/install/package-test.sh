@@ -53,6 +53,7 @@ for f in ./usr/libexec/qsrlink/qsrlink ./usr/libexec/qsrlink/qsr540-sim \
   ./usr/share/doc/qsrlink/attach-protocol.md.gz \
   ./usr/share/man/man1/qsrlink.1.gz ./usr/share/man/man1/qsr540-sim.1.gz \
   ./usr/share/man/man1/qsrlink-logger.1.gz ./usr/lib/systemd/system/qsrlink-logger@.service \
+  ./usr/lib/sysusers.d/qsrlink.conf \
   ./usr/share/doc/qsrlink/examples/qsrlink-logger.conf.example \
   ./usr/share/lintian/overrides/qsrlink \
   "./usr/bin/qsrlink -> ../libexec/qsrlink/qsrlink" \
@@ -82,13 +83,56 @@ for page in qsrlink qsr540-sim qsrlink-logger; do
     fail "packaged manual page $page differs"
 done
 unit=$tmp/root/usr/lib/systemd/system/qsrlink-logger@.service
-cmp "$unit" "$src/packaging/qsrlink-logger@.service" || fail "packaged service template differs"
+sed 's#@QSRLINK_LOGGER@#/usr/bin/qsrlink-logger#' "$src/packaging/qsrlink-logger@.service.in" |
+  cmp - "$unit" || fail "packaged service template differs"
+cmp "$tmp/root/usr/lib/sysusers.d/qsrlink.conf" "$src/packaging/qsrlink.sysusers" ||
+  fail "packaged sysusers.d file differs"
+# The maintainer scripts, executable as dpkg runs them.
+dpkg-deb -e "$deb" "$tmp/control"
+for script in postinst prerm postrm; do
+  cmp "$tmp/control/$script" "$src/packaging/deb/$script" || fail "packaged $script differs"
+  [[ $(stat -c %a "$tmp/control/$script") == 755 ]] || fail "$script is not mode 755"
+done
 cmp "$doc/examples/qsrlink-logger.conf.example" "$src/packaging/qsrlink-logger.conf.example" ||
   fail "packaged example config differs"
 # The service's ExecStart names the packaged program (the bin/ link).
 exec=$(sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$unit")
 [[ $exec == /usr/bin/qsrlink-logger && -L $tmp/root$exec && -x $tmp/root$exec ]] ||
   fail "the service starts $exec, not the packaged /usr/bin/qsrlink-logger"
+
+# Installed, an instance enabled, purged: nothing of the package stays, neither an enable
+# link nor deb-systemd-helper's record. Into a root of the test's own with a package
+# database of its own; the maintainer scripts run outside it (chrootless, with DPKG_ROOT),
+# and this machine's users, units and records stay as they were. dpkg needs root.
+if ((EUID != 0)); then
+  echo "SKIP: install, enable and purge need root"
+else
+  sysroot=$tmp/sysroot
+  admin=$sysroot/var/lib/dpkg
+  mkdir -p "$admin/info" "$admin/updates" "$admin/triggers" "$sysroot/etc"
+  touch "$admin/status"
+  printf 'root:x:0:0:root:/root:/bin/bash\n' >"$sysroot/etc/passwd"
+  printf 'root:x:0:\ndialout:x:20:\n' >"$sysroot/etc/group"
+  host() { cat /etc/passwd /etc/group; find /etc/systemd /var/lib/systemd -name '*qsrlink*'; }
+  before=$(host)
+  dpkg=(dpkg --root="$sysroot" --log="$tmp/dpkg.log" --force-script-chrootless --force-depends)
+  "${dpkg[@]}" -i "$deb" >"$tmp/dpkg.txt" 2>&1 || fail "dpkg -i: $(cat "$tmp/dpkg.txt")"
+  # postinst made the service's user, in dialout.
+  grep -q '^qsrlink:x:[0-9]*:[0-9]*:QSRLINK logger:' "$sysroot/etc/passwd" ||
+    fail "no user qsrlink: $(cat "$sysroot/etc/passwd")"
+  grep -qx 'dialout:x:20:qsrlink' "$sysroot/etc/group" ||
+    fail "qsrlink is not in dialout: $(cat "$sysroot/etc/group")"
+  systemctl --root="$sysroot" enable qsrlink-logger@line1.service >"$tmp/enable.txt" 2>&1 ||
+    fail "systemctl enable: $(cat "$tmp/enable.txt")"
+  [[ -L $sysroot/etc/systemd/system/multi-user.target.wants/qsrlink-logger@line1.service ]] ||
+    fail "no enable link: $(cat "$tmp/enable.txt")"
+  "${dpkg[@]}" --purge qsrlink >"$tmp/dpkg.txt" 2>&1 || fail "dpkg --purge: $(cat "$tmp/dpkg.txt")"
+  # What stays is the user (Debian keeps system users) and the database.
+  left=$(cd "$sysroot" && find . ! -type d ! -path './var/lib/dpkg/*' \
+    ! -regex '\./etc/\(passwd\|group\|shadow\|gshadow\|\.pwd\.lock\)-?' | sort)
+  [[ -z $left ]] || fail "left after purge: $left"
+  [[ $(host) == "$before" ]] || fail "this machine changed: $(diff <(echo "$before") <(host))"
+fi
 
 if [[ $hardened != ON ]]; then
   echo "PASS: $(basename "$deb"): Depends: $depends (unhardened build: hardening and lintian not checked)"
