@@ -77,8 +77,7 @@ MainWindow::MainWindow(Language language, UiContext &context, QWidget *parent)
             m_loggerEnded = false;
     });
     connect(m_monitor, &Monitor::pollFailed, this, &MainWindow::onPollFailed);
-    connect(m_monitor, &Monitor::recordStarted, this,
-            [this] { Controls::setAutoSizedText(m_label4, m_texts.nowSaving); });
+    connect(m_monitor, &Monitor::recordStarted, this, [this] { setSaveStatus(m_texts.nowSaving); });
     connect(m_monitor, &Monitor::logFailed, this,
             [this](const QString &, const QString &reason) { onLogFailed(reason); });
 
@@ -211,13 +210,21 @@ QString MainWindow::pollingText()
 
 void MainWindow::setPollStatus(const QString &text)
 {
-    // "no reply since HH:MM:SS" may need more room than there is before Label4's "now
-    // saveing": a smaller font, and the window's own again for a shorter text.
+    // "no reply since HH:MM:SS" or the logger attached to may need more room than there
+    // is before Label4's "now saveing": a smaller font, and the window's own again for a
+    // shorter text. With Label4 empty, the room runs to the window's edge.
     m_label3->setFont(QFont());
     m_label3->setText(text);
-    const int room = m_label4->x() - m_label3->x() - Twips::toPixels(statusGap);
+    const int end = m_label4->text().isEmpty() ? m_label3->parentWidget()->width() : m_label4->x();
+    const int room = end - m_label3->x() - Twips::toPixels(statusGap);
     Controls::shrinkToFit(m_label3, {room, m_label3->sizeHint().height()});
     m_label3->adjustSize();
+}
+
+void MainWindow::setSaveStatus(const QString &text)
+{
+    Controls::setAutoSizedText(m_label4, text);
+    setPollStatus(m_label3->text()); // its room has changed
 }
 
 void MainWindow::VScroll1_Change(int value)
@@ -267,8 +274,8 @@ void MainWindow::stopPolling()
     m_command2->setEnabled(false);
     setMenusAndSelectorsEnabled(true);
     m_monitor->stopPolling(); // logging ends with polling
+    setSaveStatus(QString());
     setPollStatus(QString());
-    Controls::setAutoSizedText(m_label4, QString());
     m_command1->setText(m_texts.startComm);
     m_command2->setText(m_texts.startSave);
 }
@@ -282,8 +289,8 @@ void MainWindow::onPollFailed(const CycleResult &result)
     m_context.prompts.message(this, m_texts.communicationError, failureDetail(m_texts, result));
     m_command1->setText(m_texts.startComm);
     m_command2->setText(m_texts.startSave);
+    setSaveStatus(QString());
     setPollStatus(QString());
-    Controls::setAutoSizedText(m_label4, QString());
 }
 
 void MainWindow::Command2_Click()
@@ -301,13 +308,13 @@ void MainWindow::Command2_Click()
         return;
     }
     m_monitor->stopLogging();
-    Controls::setAutoSizedText(m_label4, QString());
+    setSaveStatus(QString());
     m_command2->setText(m_texts.startSave);
 }
 
 void MainWindow::onLogFailed(const QString &reason)
 {
-    Controls::setAutoSizedText(m_label4, QString());
+    setSaveStatus(QString());
     m_command2->setText(m_texts.startSave);
     m_context.prompts.message(this, m_texts.logNotWritten, reason);
 }

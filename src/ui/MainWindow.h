@@ -64,6 +64,7 @@ private:
     void buildMenus();
     void placeIntervalLabel(QLabel *label, const QScrollBar *bar);
     void setPollStatus(const QString &text);
+    void setSaveStatus(const QString &text); // Label4, and Label3 fitted to what is left
     QString pollingText(); // for Label3 while polling runs
 
     void Command1_Click();

@@ -222,26 +222,36 @@ void TestMainWindow::digitsAndStatusTextsNeverShareARow_data()
 {
     QTest::addColumn<Language>("language");
     QTest::addColumn<bool>("lost");
-    QTest::newRow("English, loading") << Language::English << false;
-    QTest::newRow("English, no reply") << Language::English << true;
-    QTest::newRow("Japanese, loading") << Language::Japanese << false;
-    QTest::newRow("Japanese, no reply") << Language::Japanese << true;
+    QTest::addColumn<bool>("lostFirst"); // before logging starts: "now saveing" comes later
+    for (const Language language : {Language::English, Language::Japanese}) {
+        const char *name = language == Language::English ? "English" : "Japanese";
+        QTest::addRow("%s, loading", name) << language << false << false;
+        QTest::addRow("%s, no reply", name) << language << true << false;
+        QTest::addRow("%s, no reply, then logging", name) << language << true << true;
+    }
 }
 
 void TestMainWindow::digitsAndStatusTextsNeverShareARow()
 {
     QFETCH(Language, language);
     QFETCH(bool, lost);
+    QFETCH(bool, lostFirst);
     UiFixture fx;
     MainWindow w(language, fx.context);
     w.setAttribute(Qt::WA_DeleteOnClose, false);
     QVERIFY(w.Form_Load(nullptr));
     Monitor *monitor = w.monitor();
     const QDateTime at(QDate(2026, 12, 8), QTime(23, 58, 58));
+    const QFont windowFont = child<QLabel>(&w, "Label8")->font();
     Q_EMIT monitor->pollStarted();
     Q_EMIT monitor->reading(at, "-12.345\r");
+    if (lostFirst) {
+        // Nothing to its right yet: the whole width, in the window's font.
+        Q_EMIT monitor->instrumentLost(at, CycleResult{});
+        QCOMPARE(child<QLabel>(&w, "Label3")->font(), windowFont);
+    }
     Q_EMIT monitor->recordStarted();
-    if (lost)
+    if (lost && !lostFirst)
         Q_EMIT monitor->instrumentLost(at, CycleResult{});
     auto *label3 = child<QLabel>(&w, "Label3");
     QCOMPARE(label3->text(), lost ? mainTexts(language).noReplySince.arg("23:58:58")
@@ -265,7 +275,7 @@ void TestMainWindow::digitsAndStatusTextsNeverShareARow()
 
     // A shorter text has the window's font again.
     Q_EMIT monitor->instrumentBack(at);
-    QCOMPARE(label3->font(), child<QLabel>(&w, "Label8")->font());
+    QCOMPARE(label3->font(), windowFont);
 }
 
 void TestMainWindow::aLongLogFileLosesItsMiddleNotItsEnd()
