@@ -8,6 +8,7 @@ set -euo pipefail
 build=$1
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/qsrlink-install.XXXXXX")
 pid=
+xvfb=
 stop() {
   if [[ -n $pid ]]; then
     kill "$pid" 2>/dev/null || true
@@ -17,6 +18,7 @@ stop() {
 }
 cleanup() {
   stop
+  [[ -z $xvfb ]] || kill "$xvfb" 2>/dev/null || true
   chmod -R u+w "$tmp" 2>/dev/null || true
   rm -rf "$tmp"
 }
@@ -139,7 +141,7 @@ mkdir -p "$tmp/credentials"
 echo secret >"$tmp/credentials/mqtt-password"
 CREDENTIALS_DIRECTORY=$tmp/credentials complains '--mqtt-queue takes' \
   --config "$tmp/mqtt.conf" --mqtt-queue 0
-CREDENTIALS_DIRECTORY='' complains 'cannot read the password file mqtt-password' \
+CREDENTIALS_DIRECTORY='' complains 'cannot read the password file [^ ]*/mqtt-password:' \
   --config "$tmp/mqtt.conf"
 
 # The icons: a PNG of each size (width and height are the IHDR's bytes 16..23) and the SVG.
@@ -236,4 +238,27 @@ fi
 # itself, also when started through its bin/ link.
 start_program "$prefix/bin/qsrlink" "$program_dir"
 [[ ! -e $per_user ]] || fail "a copy wrote into the per-user folder"
+# X11 docks match a window to its desktop entry by the window's class: the entry's
+# StartupWMClass is the class the running Main window has on a virtual screen.
+if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
+  Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 800x600x24 3>"$tmp/display" \
+    >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [[ -s $tmp/display ]] && break; sleep 0.05; done
+  DISPLAY=:$(head -1 "$tmp/display")
+  export DISPLAY
+  HOME=$home QT_QPA_PLATFORM=xcb "$prefix/bin/qsrlink" >"$tmp/out.txt" 2>&1 &
+  pid=$!
+  class=
+  for _ in $(seq 200); do
+    # 0x200006 "QSRLINK Ver1.01": ("qsrlink" "qsrlink")  313x208+234+327  +234+327
+    class=$(xwininfo -root -tree | sed -n 's/^ *0x[0-9a-f]* "QSRLINK Ver[^"]*": ("[^"]*" "\([^"]*\)").*/\1/p')
+    [[ -n $class ]] && break
+    sleep 0.05
+  done
+  stop
+  entry=$(sed -n 's/^StartupWMClass=//p' "$desktop")
+  [[ -n $class ]] || fail "no Main window on the virtual screen: $(cat "$tmp/out.txt")"
+  [[ $class == "$entry" ]] || fail "the window's class is $class, the entry's StartupWMClass $entry"
+fi
 echo "PASS: installed into $prefix; settings in the per-user folder at $configured, beside the program elsewhere"

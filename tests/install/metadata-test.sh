@@ -24,12 +24,35 @@ while read -r url; do
   [[ -f $src/$path ]] || fail "$url names no file of the repository"
   count=$((count + 1))
 done <<<"$links"
-# The help page and four screenshots at least: a pattern that finds nothing fails here.
-((count >= 5)) || fail "only $count links into the repository found"
+# The help page and two screenshots at least: a pattern that finds nothing fails here.
+((count >= 3)) || fail "only $count links into the repository found"
 
 metainfo=$src/packaging/io.github.qsrlink.qsrlink.metainfo.xml
 newest=$(grep -m1 -oE '<release version="[^"]+"' "$metainfo" | cut -d'"' -f2)
 [[ $newest == "$version" ]] || fail "metainfo's newest release is $newest, not $version"
+
+# Software centres show screenshots at least 1024 pixels wide, at the size the metainfo says
+# (a PNG's width and height are its IHDR's bytes 16..23).
+shots=$(grep -oE '<image[^>]*>[^<]+</image>' "$metainfo")
+[[ -n $shots ]] || fail "metainfo has no screenshots"
+while read -r image; do
+  file=$src/${image#*/qsrlink/main/}
+  file=${file%</image>}
+  width=$(sed -nE 's/.* width="([0-9]+)".*/\1/p' <<<"$image")
+  height=$(sed -nE 's/.* height="([0-9]+)".*/\1/p' <<<"$image")
+  [[ -n $width && -n $height ]] || fail "no width and height: $image"
+  ((width >= 1024)) || fail "a screenshot $width pixels wide: $image"
+  dims=$(od -An -tu4 --endian=big -j16 -N8 "$file" | tr -s ' ')
+  [[ $dims == " $width $height" ]] || fail "$(basename "$file") is$dims, not $width $height"
+done <<<"$shots"
+# Every program the package puts on the path, and a description for every release.
+for binary in qsrlink qsr540-sim qsrlink-logger; do
+  grep -qF "<binary>$binary</binary>" "$metainfo" || fail "metainfo does not provide $binary"
+done
+releases=$(grep -c '<release ' "$metainfo")
+described=$(sed -n '/<release /,/<\/release>/p' "$metainfo" |
+  awk '/<release /{ p = 0 } /<description>/{ d = 1 } d && /<p>/{ p = 1 } /<\/release>/{ n += p; d = 0 } END { print n + 0 }')
+((releases > 0 && described == releases)) || fail "$described of $releases releases described"
 
 # One component id names the desktop entry, the metainfo, the icon and the running program.
 id=io.github.qsrlink.qsrlink
