@@ -245,6 +245,7 @@ if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
     >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do [[ -s $tmp/display ]] && break; sleep 0.05; done
+  [[ -s $tmp/display ]] || fail "Xvfb did not start"
   DISPLAY=:$(head -1 "$tmp/display")
   export DISPLAY
   HOME=$home QT_QPA_PLATFORM=xcb "$prefix/bin/qsrlink" >"$tmp/out.txt" 2>&1 &

@@ -113,7 +113,10 @@ else
   touch "$admin/status"
   printf 'root:x:0:0:root:/root:/bin/bash\n' >"$sysroot/etc/passwd"
   printf 'root:x:0:\ndialout:x:20:\n' >"$sysroot/etc/group"
-  host() { cat /etc/passwd /etc/group; find /etc/systemd /var/lib/systemd -name '*qsrlink*'; }
+  host() {
+    cat /etc/passwd /etc/group
+    find /etc/systemd /var/lib/systemd -name '*qsrlink*' 2>/dev/null || true
+  }
   before=$(host)
   dpkg=(dpkg --root="$sysroot" --log="$tmp/dpkg.log" --force-script-chrootless --force-depends)
   "${dpkg[@]}" -i "$deb" >"$tmp/dpkg.txt" 2>&1 || fail "dpkg -i: $(cat "$tmp/dpkg.txt")"
