@@ -289,8 +289,12 @@ void TrendWindow::updateStatistics()
         return TrendStatistics::column(Trend::summarize(series, from, to, limits), limits,
                                        series.decimals());
     };
+    const qint64 wholeFrom = m_file ? beginning : m_resetMs;
     m_shown = column(m_chart->from(), m_chart->to());
-    m_whole = column(m_file ? beginning : m_resetMs, end);
+    // All of it in view (the usual way to watch a day or a week): the same points, read once.
+    const bool same = series.lowerBound(m_chart->from()) == series.lowerBound(wholeFrom) &&
+                      series.lowerBound(m_chart->to() + 1) == series.lowerBound(end + 1);
+    m_whole = same ? m_shown : column(wholeFrom, end);
     for (int r = 0; r < m_stats->rowCount(); ++r) {
         m_stats->item(r, 0)->setText(m_shown.value(r));
         m_stats->item(r, 1)->setText(m_whole.value(r));
