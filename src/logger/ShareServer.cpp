@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,7 @@
 namespace S = ShareProtocol;
 
 struct ShareServer::Client {
+    quint64 serial; // never reused, unlike the address
     LocalSocket *socket;
     std::vector<S::Point> history; // still to send, answering `historyId`
     size_t historySent = 0;
@@ -86,7 +88,7 @@ QString ShareServer::path() const
 
 void ShareServer::accept(LocalSocket *socket)
 {
-    auto client = std::make_unique<Client>(Client{socket, {}, 0, 0, false, false});
+    auto client = std::make_unique<Client>(Client{++m_serials, socket, {}, 0, 0, false, false});
     Client *c = client.get();
     m_clients.push_back(std::move(client));
     // Never more than one line's bound is held for a client: the rest waits in the system.
@@ -174,15 +176,20 @@ void ShareServer::sendHistory(Client *c)
         return send(c, S::encode(S::HistoryChunk{c->historyId, {}, false}));
     }
     // A chunk at a time, as the client takes them: the rest waits here, not in its buffer.
-    while (!c->closing && c->historySent < c->history.size() &&
-           c->socket->bytesToWrite() < m_bounds.sendBuffer / 4) {
-        const size_t n =
-            std::min(c->history.size() - c->historySent, size_t(S::historyChunkPoints));
-        const auto from = c->history.begin() + qsizetype(c->historySent);
-        c->historySent += n;
-        send(c,
-             S::encode(S::HistoryChunk{
-                 c->historyId, {from, from + qsizetype(n)}, c->historySent < c->history.size()}));
+    // One per turn of the event loop, so that a long answer never holds up a poll.
+    if (c->closing || c->socket->bytesToWrite() >= m_bounds.sendBuffer / 4)
+        return; // bytesWritten comes back here
+    const size_t n = std::min(c->history.size() - c->historySent, size_t(S::historyChunkPoints));
+    const auto from = c->history.begin() + qsizetype(c->historySent);
+    c->historySent += n;
+    const bool more = c->historySent < c->history.size();
+    send(c, S::encode(S::HistoryChunk{c->historyId, {from, from + qsizetype(n)}, more}));
+    if (more && c->socket->bytesToWrite() == 0) { // all went out: no bytesWritten will come
+        QTimer::singleShot(0, this, [this, serial = c->serial] {
+            for (const auto &client : m_clients)
+                if (client->serial == serial)
+                    return sendHistory(client.get());
+        });
     }
     if (c->historySent == c->history.size()) {
         c->history = {};

@@ -81,4 +81,5 @@ private:
     std::deque<Queued> m_queue;
     Client *m_running = nullptr; // whose cycle is on the line; null when none or gone
     bool m_cycleOnLine = false;
+    quint64 m_serials = 0;
 };
