@@ -3,11 +3,9 @@
 // empty lists (the baseline, no project code), alternating in one run.
 //
 // Usage: bench-ports [ROUNDS]   (default 30). Prints medians in milliseconds and ratios.
-#include "core/Session.h"
-#include "monitor/Clock.h"
-#include "serial/SerialLines.h"
+#include "BenchKit.h"
+#include "BenchProgram.h"
 #include "ui/PortsDialog.h"
-#include "ui/Prompts.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -22,6 +20,8 @@
 #include <vector>
 
 namespace {
+
+using bench::median;
 
 QList<PortDevice> thirtyDevices()
 {
@@ -62,12 +62,6 @@ template <typename Open> double timed(Open open)
     return double(t.nsecsElapsed()) / 1e6;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -75,12 +69,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 30;
     QTemporaryDir dir;
-    const ProgramFolder folder = ProgramFolder::at(dir.path());
-    Session session(folder);
-    DialogPrompts prompts;
-    SerialLines lines(folder);
-    const Clock clock;
-    UiContext context{session, prompts, lines, clock};
+    bench::Program program(dir.path());
+    UiContext &context = program.context;
 
     auto openPorts = [&](SystemPorts::Source source) {
         return [&, source] {
@@ -91,7 +81,7 @@ int main(int argc, char *argv[])
     };
     std::vector<double> base, thirty, system;
     const qsizetype systemCount =
-        (SystemPorts::systemDevices() + SystemPorts::folderDevices(folder)).size();
+        (SystemPorts::systemDevices() + SystemPorts::folderDevices(program.folder)).size();
     for (int i = 0; i < rounds + 3; ++i) { // the first three warm up
         const double b = timed(openBaseline);
         const double t = timed(openPorts(thirtyDevices));

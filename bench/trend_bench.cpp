@@ -13,12 +13,10 @@
 // Usage: bench-trend FOLDER [POLLS]   FOLDER: a program folder whose ports/COM1 leads to a
 // running simulator (bench/trend makes one). Prints figures, ratios and PASS/FAIL; exits 1
 // when a target fails.
-#include "core/Session.h"
-#include "monitor/Clock.h"
+#include "BenchKit.h"
+#include "BenchProgram.h"
 #include "monitor/Monitor.h"
-#include "serial/SerialLines.h"
 #include "ui/MainWindow.h"
-#include "ui/Prompts.h"
 #include "ui/TrendChart.h"
 #include "ui/TrendWindow.h"
 
@@ -41,15 +39,11 @@
 
 namespace {
 
+using bench::median;
+using bench::verdict;
+using bench::waitFor;
+
 constexpr qint64 week = 7 * 24 * 3600;
-bool allPassed = true;
-
-void verdict(bool pass, const char *what)
-{
-    std::printf("  %s  %s\n", pass ? "PASS" : "FAIL", what);
-    allPassed = allPassed && pass;
-}
-
 double residentMb()
 {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -74,12 +68,6 @@ double timedMs(const std::function<void()> &work)
     t.start();
     work();
     return double(t.nsecsElapsed()) / 1e6;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 double valueAt(qint64 s)
@@ -115,22 +103,6 @@ QString writeWeekLog(const QString &folder)
     }
     out.write(bytes);
     return path;
-}
-
-// Runs the event loop until `done` or `boundMs`, checking every 10 ms: waiting costs no CPU.
-void waitFor(const std::function<bool()> &done, int boundMs)
-{
-    QElapsedTimer t;
-    t.start();
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done() || t.elapsed() >= boundMs)
-            loop.quit();
-    });
-    check.start(10);
-    if (!done())
-        loop.exec();
 }
 
 // Polls `polls` times at 1 s; the wall time from the first poll to the last, and the CPU
@@ -171,12 +143,8 @@ int main(int argc, char *argv[])
     }
     const QString folderPath = QString::fromLocal8Bit(argv[1]);
     const int polls = argc > 2 ? std::max(3, atoi(argv[2])) : 60;
-    const ProgramFolder folder = ProgramFolder::at(folderPath);
-    Session session(folder);
-    DialogPrompts prompts;
-    SerialLines lines(folder);
-    const Clock clock;
-    UiContext context{session, prompts, lines, clock};
+    bench::Program program(folderPath);
+    UiContext &context = program.context;
     std::printf("platform %s\n", qPrintable(QApplication::platformName()));
 
     // Memory.
@@ -287,5 +255,5 @@ int main(int argc, char *argv[])
     verdict(added < 0.5, "the Trend window adds < 0.5 % of a core while polling");
     verdict(open.cpuMs / bare.cpuMs <= 1.5, "CPU with the window open <= 1.5x closed");
     w.close();
-    return allPassed ? 0 : 1;
+    return bench::allPassed ? 0 : 1;
 }
