@@ -90,6 +90,67 @@ private Q_SLOTS:
         QTest::qWait(50);
         QCOMPARE(clientClosed.size(), 1);
     }
+
+    // However a connection ends, each end hears it once, from the event loop and never
+    // from inside the call that ended it: a handler may let go of the socket. An abort
+    // drops what waits and is an orderly end for the peer; writing on to a peer that went
+    // away with our bytes unread ends with the system's reason, once. The outcome of a
+    // connection given up for a newer one is never told.
+    void endsOnceAndNeverFromInsideACall()
+    {
+        QTemporaryDir dir;
+        LocalServer server;
+        QVERIFY(server.listen(dir.filePath("s"), 0600, 4, nullptr));
+        QList<LocalSocket *> accepted;
+        connect(&server, &LocalServer::connection, this, [&](LocalSocket *s) { accepted << s; });
+
+        LocalSocket client;
+        QSignalSpy connected(&client, &LocalSocket::connected);
+        QSignalSpy clientClosed(&client, &LocalSocket::closed);
+        client.connectTo(dir.filePath("nobody-here"));
+        client.connectTo(server.path()); // the failed first attempt is not told
+        QTRY_COMPARE(accepted.size(), 1);
+        QTRY_COMPARE(connected.size(), 1);
+        QTest::qWait(50);
+        QCOMPARE(clientClosed.size(), 0);
+
+        QSignalSpy peerClosed(accepted[0], &LocalSocket::closed);
+        client.write(QByteArray(8 << 20, 'x')); // more than the system takes at once
+        QVERIFY(client.bytesToWrite() > 0);
+        client.abort();
+        QCOMPARE(clientClosed.size(), 0);
+        QCOMPARE(client.bytesToWrite(), 0);
+        client.write("late");
+        client.abort();
+        QTRY_COMPARE(clientClosed.size(), 1);
+        QCOMPARE(clientClosed.at(0).at(0).toString(), QString());
+        QTRY_COMPARE(peerClosed.size(), 1);
+        QCOMPARE(peerClosed.at(0).at(0).toString(), QString());
+
+        // The client sends and leaves without reading what the server writes back.
+        LocalSocket rude;
+        rude.connectTo(server.path());
+        QTRY_COMPARE(accepted.size(), 2);
+        LocalSocket *writer = accepted[1];
+        QSignalSpy writerClosed(writer, &LocalSocket::closed);
+        connect(writer, &LocalSocket::closed, writer, &QObject::deleteLater);
+        rude.write("hello\n");
+        QTRY_VERIFY(writer->canReadLine());
+        writer->write("welcome\n");
+        QTest::qWait(20);
+        rude.abort(); // with "welcome" unread
+        QDeadlineTimer deadline(5000);
+        while (writerClosed.isEmpty() && !deadline.hasExpired()) {
+            writer->write(QByteArray(4096, 'y'));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(writerClosed.size(), 1);
+        const QString reason = writerClosed.at(0).at(0).toString();
+        QVERIFY2(reason == QString::fromLocal8Bit(strerror(EPIPE)) ||
+                     reason == QString::fromLocal8Bit(strerror(ECONNRESET)),
+                 qPrintable(reason));
+        QTRY_VERIFY(writerClosed.size() == 1 && server.findChildren<LocalSocket *>().size() == 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLocalSocket)
